@@ -1,0 +1,80 @@
+#include "Catalogue.h"
+
+#include "Convert.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vestor {
+
+QString bestItemSql(const char *statColumn)
+{
+    const QString x = QString::fromLatin1(statColumn);
+    return QStringList{
+        QStringLiteral("SELECT *"),
+        QStringLiteral("FROM Subjects.dbf"),
+        QStringLiteral("WHERE UROV <= :level1 and PRICE <= :price1 and"),
+        QStringLiteral(" ( RACE = 'No' or RACE = :race1 ) and ( TYPE = :type11 or TYPE = :type12 ) and"),
+        QStringLiteral(" %1 = (SELECT Max ( %1 ) FROM Subjects.dbf").arg(x),
+        QStringLiteral("                 WHERE UROV <= :level2 and PRICE <= :price2 and"),
+        QStringLiteral("                 ( RACE = 'No' or RACE = :race2 ) and ( TYPE = :type21 or TYPE = :type22 ))"),
+    }.join(u'\n');
+}
+
+QString dataDirectory(const QString &programPath)
+{
+    return QDir(QFileInfo(programPath).absolutePath()).filePath(QStringLiteral("Data"));
+}
+
+Catalogue::Catalogue()
+{
+    using enum Query::ParamType;
+    for (int stat = 1; stat <= kStatCount; ++stat) {
+        auto q = std::make_unique<Query>(session);
+        q->setSql(bestItemSql(statColumn(stat)));
+        // Filter n: the outer query (1) and its inner maximum (2).
+        for (const QString n : {QStringLiteral("1"), QStringLiteral("2")}) {
+            q->declareParam(QStringLiteral("level") + n, Integer, 1);
+            q->declareParam(QStringLiteral("price") + n, Integer, 0);
+            q->declareParam(QStringLiteral("race") + n, String, QStringLiteral("El"));
+            q->declareParam(QStringLiteral("type") + n + u'1', String);
+            q->declareParam(QStringLiteral("type") + n + u'2', String);
+        }
+        queries_[stat - 1] = std::move(q);
+    }
+}
+
+void Catalogue::setUp(const QString &programPath)
+{
+    database1.databaseName = QStringLiteral("MyNewAlias");
+    database1.driverName = QStringLiteral("STANDARD");
+    database1.params.clear();
+    database1.params << QStringLiteral("PATH=") + dataDirectory(programPath);
+    table1.databaseName = QStringLiteral("MyNewAlias");
+    table1.tableName = QStringLiteral("Subjects.DBF");
+    table1.open();
+    for (auto &q : queries_)
+        q->databaseName = QStringLiteral("MyNewAlias");
+}
+
+void Catalogue::raceChanged(const QString &raceText)
+{
+    const auto race = raceIndexByName(raceText);
+    if (!race)
+        return;
+    const QString code = QString::fromLatin1(races()[*race].code);
+    for (auto &q : queries_) {
+        q->setParam(QStringLiteral("race1"), code);
+        q->setParam(QStringLiteral("race2"), code);
+    }
+}
+
+void Catalogue::levelChanged(const QString &levelText)
+{
+    for (auto &q : queries_) {
+        q->setParam(QStringLiteral("level1"), strToInt(levelText));
+        q->setParam(QStringLiteral("level2"), strToInt(levelText));
+    }
+}
+
+} // namespace vestor

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Sql.h"
+
+#include <QString>
+#include <array>
+#include <memory>
+
+namespace vestor {
+
+// The SQL of the best-item query for one stat column: the items that the
+// level, price, race and type filters admit and that give the most of it.
+QString bestItemSql(const char *statColumn);
+
+// The data directory of a program: the directory that holds its executable, plus "Data".
+QString dataDirectory(const QString &programPath);
+
+// The item catalogue: the connection, the item table and the eighteen
+// best-item queries, Query(1) .. Query(18), one per stat index.
+class Catalogue {
+public:
+    Catalogue();
+
+    // Points the connection at the program's data directory, opens the item
+    // table and binds the queries, in that order. Throws Error on failure;
+    // whatever was done before the failure stays done.
+    void setUp(const QString &programPath);
+
+    // Sets race1 and race2 of every query to the code of the race named
+    // `raceText`; an unknown name changes nothing.
+    void raceChanged(const QString &raceText);
+    // Sets level1 and level2 of every query to `levelText` as an integer.
+    void levelChanged(const QString &levelText);
+
+    Query &query(int statIndex) { return *queries_.at(statIndex - 1); }
+
+    Session session;
+    Database database1{session};
+    Table table1{session, kItemColumns};
+
+private:
+    std::array<std::unique_ptr<Query>, kStatCount> queries_;
+};
+
+} // namespace vestor

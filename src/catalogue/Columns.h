@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace vestor {
+
+// The declared columns of the item table, in file order.
+enum class ColumnKind { String, Float };
+
+struct ItemColumn {
+    const char *name;
+    ColumnKind kind;
+};
+
+inline constexpr int kItemColumnCount = 27;
+extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;
+
+// Stat index 1..18 -> the item column that carries that stat.
+inline constexpr int kStatCount = 18;
+const char *statColumn(int statIndex);
+
+// The race list as the window shows it, with the code the item table uses.
+struct Race {
+    QString name; // "Эльф"
+    const char *code; // "El"
+};
+inline constexpr int kRaceCount = 6;
+const std::array<Race, kRaceCount> &races();
+
+// The race whose name is exactly `text`, if any.
+std::optional<int> raceIndexByName(const QString &text);
+
+} // namespace vestor

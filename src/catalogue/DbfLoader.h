@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Columns.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+struct sqlite3;
+
+namespace vestor {
+
+struct DbfField {
+    QString name;
+    char type = 0;
+    int width = 0;
+    int decimals = 0;
+};
+
+// What the first bytes of a dBase file say about it, once checked for sense.
+struct DbfHeader {
+    std::uint8_t version = 0;
+    std::uint8_t languageDriver = 0;
+    std::uint32_t recordCount = 0;
+    std::uint16_t headerLength = 0;
+    std::uint16_t recordLength = 0;
+    std::vector<DbfField> fields;
+};
+
+// Checks a table's header: `head` holds at least the file's first
+// headerLength bytes (or the whole file if shorter), `fileSize` the full
+// size. Throws Error naming the problem; `fileName` is used in messages.
+DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QString &fileName);
+
+// The code page a table's text is written in: the .cpg sidecar's word when
+// there is one, else the language-driver byte. Returns a name QStringDecoder knows.
+QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver);
+
+// Loads the dBase table at `path` into `db` as table `schema`.`table`, with an
+// INTEGER PRIMARY KEY column RECNO holding the record's position in the file
+// followed by the declared columns (checked by name and kind). Deleted records
+// are skipped; text is decoded and stripped of its padding; blank numbers
+// become NULL. Returns the number of rows loaded. Throws Error on any fault.
+std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> declared, sqlite3 *db,
+                          const QString &schema, const QString &table);
+
+} // namespace vestor

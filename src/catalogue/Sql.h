@@ -1,0 +1,131 @@
+#pragma once
+
+// A small stand-in for a desktop database engine: a named database on a
+// directory of dBase tables, tables opened with their declared fields, and
+// parameterised queries whose current row is read field by field. The SQL
+// runs on SQLite: each opened table file NAME.EXT is loaded into an attached
+// in-memory schema NAME as table EXT, so "FROM Subjects.dbf" names it.
+
+#include "Columns.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <map>
+#include <memory>
+#include <span>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vestor {
+
+class Database;
+
+// The databases of one program, found by name.
+class Session {
+public:
+    Database *find(const QString &databaseName) const;
+
+private:
+    friend class Database;
+    std::vector<Database *> databases_;
+};
+
+class Database {
+public:
+    explicit Database(Session &session);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QString databaseName;
+    QString driverName;
+    QStringList params; // "PATH=<directory>"
+
+    // The PATH= parameter, empty when there is none.
+    QString path() const;
+    bool connected() const { return db_ != nullptr; }
+    // Connects on first use; throws Error when the driver is unknown.
+    void open();
+    sqlite3 *handle() const { return db_; }
+
+private:
+    Session &session_;
+    sqlite3 *db_ = nullptr;
+};
+
+class Table {
+public:
+    Table(Session &session, std::span<const ItemColumn> declaredFields);
+
+    QString databaseName;
+    QString tableName;
+
+    // Opens the database if needed and loads the table file, checking the
+    // declared fields. Opening an open table does nothing.
+    void open();
+    bool active() const { return active_; }
+    qint64 recordCount() const { return records_; }
+
+private:
+    Session &session_;
+    std::span<const ItemColumn> declared_;
+    bool active_ = false;
+    qint64 records_ = 0;
+};
+
+class Query {
+public:
+    enum class ParamType { Integer, String };
+
+    explicit Query(Session &session);
+    ~Query();
+    Query(const Query &) = delete;
+    Query &operator=(const Query &) = delete;
+
+    QString databaseName;
+
+    void setSql(const QString &text);
+    const QString &sql() const { return sql_; }
+
+    void declareParam(const QString &name, ParamType type, const QVariant &initial = {});
+    // Only stores the value; it takes effect when the query next opens.
+    void setParam(const QString &name, const QVariant &value);
+    QVariant param(const QString &name) const;
+    ParamType paramType(const QString &name) const;
+
+    // Runs the SQL with the current parameter values and stands on the first
+    // row. Integer parameters round half to even; a value outside the signed
+    // 32-bit range is a range error. Ties keep the file's order.
+    void open();
+    void close();
+    bool active() const { return stmt_ != nullptr; }
+    bool eof() const { return !onRow_; }
+    void next();
+
+    // The current row's field, null when there is no row.
+    QVariant fieldByName(const QString &name) const;
+
+private:
+    struct Param {
+        QString name;
+        ParamType type;
+        QVariant value;
+    };
+    Param &findParam(const QString &name);
+    const Param &findParam(const QString &name) const;
+    void step();
+
+    Session &session_;
+    QString sql_;
+    std::vector<Param> params_;
+    sqlite3 *preparedOn_ = nullptr;
+    sqlite3_stmt *stmt_ = nullptr;
+    sqlite3_stmt *prepared_ = nullptr;
+    std::map<QString, int> columns_; // upper-case name -> column
+    bool onRow_ = false;
+};
+
+} // namespace vestor

@@ -1,0 +1,223 @@
+// Loading the item table: what reads, what is refused and with which message.
+
+#include "TestTable.h"
+
+#include <QStringEncoder>
+
+using namespace testdbf;
+using vestor::Catalogue;
+using vestor::Error;
+
+namespace {
+
+std::vector<Item> threeItems()
+{
+    return {item("ring", QStringLiteral("Кольцо силы"), 100, {{1, 5}}),
+            item("ring", QStringLiteral("Кольцо ловкости"), 120, {{2, 4}}),
+            item("lats", QStringLiteral("Латы"), 900, {{8, 10}})};
+}
+
+// Opens the catalogue over `dir` and returns the NAME of every row of the table, in order.
+QStringList loadedNames(ProgramDir &dir)
+{
+    Catalogue c;
+    c.setUp(dir.program());
+    vestor::Query q(c.session);
+    q.databaseName = QStringLiteral("MyNewAlias");
+    q.setSql(QStringLiteral("SELECT * FROM Subjects.dbf"));
+    q.open();
+    return names(q);
+}
+
+QString setUpError(ProgramDir &dir)
+{
+    return errorOf([&] {
+        Catalogue c;
+        c.setUp(dir.program());
+    });
+}
+
+} // namespace
+
+TEST(Loader, KeepsFileOrderSkipsDeletedAndStripsPadding)
+{
+    ProgramDir dir;
+    auto items = threeItems();
+    items[1].deleted = true;
+    dir.write(items);
+    EXPECT_EQ(loadedNames(dir), (QStringList{QStringLiteral("Кольцо силы"), QStringLiteral("Латы")}));
+}
+
+TEST(Loader, DecodesTextByLanguageDriverAndSidecar)
+{
+    const QString name = QStringLiteral("Шлем гнева");
+    for (auto [driver, codec] : {std::pair{0xC9, "windows-1251"}, {0x00, "windows-1251"}, {0x65, "IBM866"},
+                                 {0x26, "IBM866"}}) {
+        ProgramDir dir;
+        Table t = itemTable({item("helmet", QString(), 10)});
+        t.languageDriver = std::uint8_t(driver);
+        t.records[0].values[1] = QStringEncoder(codec).encode(name);
+        dir.write(bytes(t));
+        EXPECT_EQ(loadedNames(dir), QStringList{name}) << "driver " << driver;
+    }
+    // A .cpg file beside the table wins over the header's byte.
+    ProgramDir dir;
+    Table t = itemTable({item("helmet", QString(), 10)});
+    t.records[0].values[1] = name.toUtf8();
+    dir.write(bytes(t));
+    writeFile(dir.data() + QStringLiteral("/Subjects.cpg"), "UTF-8\n");
+    EXPECT_EQ(loadedNames(dir), QStringList{name});
+}
+
+TEST(Loader, UndecodableTextShowsReplacementCharacter)
+{
+    ProgramDir dir;
+    Table t = itemTable({item("ring", QString(), 10)});
+    t.records[0].values[1] = QByteArray("A\xFFZ"); // not UTF-8
+    dir.write(bytes(t));
+    writeFile(dir.data() + QStringLiteral("/Subjects.cpg"), "UTF-8");
+    EXPECT_EQ(loadedNames(dir), QStringList{QStringLiteral("A\uFFFDZ")});
+}
+
+TEST(Loader, AcceptsExtraColumnsOtherWidthsAndTypeF)
+{
+    ProgramDir dir;
+    Table t = itemTable(threeItems());
+    t.fields[1].width = 20;   // NAME
+    t.fields[2].type = 'F';   // PRICE
+    t.fields.push_back({"COMMENT", 'C', 10});
+    for (auto &r : t.records)
+        r.values.push_back("extra");
+    dir.write(bytes(t));
+    EXPECT_EQ(loadedNames(dir).size(), 3);
+}
+
+TEST(Loader, BlankNumberReadsAsNullAndIsNeverAdmitted)
+{
+    ProgramDir dir;
+    Table t = itemTable(threeItems());
+    t.records[0].values[2] = ""; // PRICE of the first ring
+    dir.write(bytes(t));
+    Catalogue c;
+    c.setUp(dir.program());
+    runSlot(c.query(1), "ring", "ring", 1000);
+    EXPECT_EQ(names(c.query(1)), QStringList{QStringLiteral("Кольцо ловкости")});
+}
+
+TEST(Loader, DeclaredColumnsAreCheckedByNameAndKind)
+{
+    struct Case {
+        const char *column;
+        char type;
+        const char *message;
+    };
+    for (const Case &k : {Case{"GOLOVA", 0, "Field 'GOLOVA' not found"},
+                          Case{"NAME", 'N', "Type mismatch for field 'NAME', expecting: String actual: Float"},
+                          Case{"SILA", 'C', "Type mismatch for field 'SILA', expecting: Float actual: String"},
+                          Case{"UROV", 'D', "Type mismatch for field 'UROV', expecting: Float actual: Date"},
+                          Case{"PRICE", 'L', "Type mismatch for field 'PRICE', expecting: Float actual: Boolean"},
+                          Case{"RACE", 'M', "Type mismatch for field 'RACE', expecting: String actual: Memo"}}) {
+        ProgramDir dir;
+        Table t = itemTable(threeItems());
+        for (size_t i = 0; i < t.fields.size(); ++i) {
+            if (t.fields[i].name != k.column)
+                continue;
+            if (k.type == 0)
+                t.fields[i].name = "HEAD"; // the column is missing
+            else {
+                t.fields[i].type = k.type;
+                t.fields[i].width = k.type == 'D' ? 8 : k.type == 'L' ? 1 : k.type == 'M' ? 10 : 12;
+            }
+        }
+        dir.write(bytes(t));
+        EXPECT_EQ(setUpError(dir), QString::fromUtf8(k.message));
+    }
+}
+
+TEST(Loader, MissingDirectoryFileOrEmptyFileIsNamed)
+{
+    ProgramDir noDir;
+    EXPECT_TRUE(setUpError(noDir).contains(QStringLiteral("directory")));
+    EXPECT_TRUE(setUpError(noDir).contains(noDir.data()));
+
+    ProgramDir noFile;
+    QDir(noFile.root.path()).mkpath(QStringLiteral("Data"));
+    EXPECT_TRUE(setUpError(noFile).contains(QStringLiteral("Subjects.DBF")));
+
+    ProgramDir empty;
+    empty.write(QByteArray());
+    EXPECT_TRUE(setUpError(empty).contains(QStringLiteral("not a dBase table")));
+}
+
+TEST(Loader, FileNameMatchesWithoutLetterCase)
+{
+    ProgramDir dir;
+    QDir(dir.root.path()).mkpath(QStringLiteral("Data"));
+    writeFile(dir.data() + QStringLiteral("/subjects.dbf"), bytes(itemTable(threeItems())));
+    EXPECT_EQ(loadedNames(dir).size(), 3);
+}
+
+// Damaged copies of a good table: each is refused with a message naming the fault.
+TEST(Loader, DamagedFilesAreRefusedWithTheirFault)
+{
+    const QByteArray good = bytes(itemTable(threeItems()));
+    auto patched = [&](int at, std::initializer_list<int> values) {
+        QByteArray b = good;
+        int i = at;
+        for (int v : values)
+            b[i++] = char(v);
+        return b;
+    };
+    const int recordLength = 1 + 3 * 50 + 24 * 12;
+    struct Case {
+        const char *what;
+        QByteArray data;
+        const char *expected;
+    };
+    QByteArray garbage = good;
+    garbage.replace(good.indexOf("100.00"), 6, "12abc ");
+    QByteArray stars = good;
+    stars.replace(good.indexOf("120.00"), 6, "******");
+    QByteArray huge = good;
+    huge.replace(good.indexOf("900.00"), 6, "1e999 ");
+    QByteArray twice = good;
+    twice.replace(32 + 32, 4, "TYPE"); // NAME renamed to TYPE
+    QByteArray unterminated = good;
+    unterminated.replace(32, 11, "TYPEXXXXXXX");
+    const std::vector<Case> cases = {
+        {"truncated header", good.left(20), "not a dBase table"},
+        {"not dBase at all", QByteArray("PK\x03\x04 this is a zip file, not a table at all....").repeated(4),
+         "not a dBase table"},
+        {"dBase 7", patched(0, {0x04}), "dBase 7"},
+        {"header length zero", patched(8, {0, 0}), "header length 0"},
+        {"header length beyond file", patched(8, {0xFF, 0xFF}), "beyond the end of the file"},
+        {"header length cuts fields", patched(8, {100, 0}), "field"},
+        {"record length zero", patched(10, {0, 0}), "record length is 0"},
+        {"record length disagrees", patched(10, {(recordLength - 1) & 0xFF, (recordLength - 1) >> 8}),
+         "disagrees with its fields"},
+        {"too many records", patched(4, {0x10, 0x27, 0, 0}), "declares 10000 records but the file holds only 3"},
+        {"truncated records", good.left(good.size() - 100), "declares 3 records but the file holds only 2"},
+        {"zero fields", patched(32, {0x0D}), "no fields"},
+        {"unterminated name", unterminated, "not terminated"},
+        {"repeated name", twice, "appears twice"},
+        {"garbage number", garbage, "'12abc', which is not a number"},
+        {"overflow stars", stars, "'******', which is not a number"},
+        {"number out of range", huge, "'1e999', which is not a number"},
+    };
+    for (const Case &c : cases) {
+        ProgramDir dir;
+        dir.write(c.data);
+        const QString message = setUpError(dir);
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.expected))) << c.what << ": " << message.toStdString();
+    }
+}
+
+TEST(Loader, FailedSetUpLeavesQueriesWithoutDatabase)
+{
+    ProgramDir dir; // no Data directory
+    Catalogue c;
+    EXPECT_THROW(c.setUp(dir.program()), Error);
+    EXPECT_TRUE(c.query(1).databaseName.isEmpty());
+    EXPECT_EQ(c.database1.databaseName, QStringLiteral("MyNewAlias"));
+    EXPECT_THROW(runSlot(c.query(1), "ring", "ring", 100), Error);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+// Writes real dBase files for the tests, byte by byte, so that a test can
+// also build every kind of damaged file.
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testdbf {
+
+struct Field {
+    std::string name;
+    char type = 'C';
+    int width = 50;
+    int decimals = 0;
+};
+
+struct Record {
+    std::vector<QByteArray> values; // raw field text, already encoded
+    bool deleted = false;
+};
+
+struct Table {
+    std::uint8_t version = 0x03;
+    std::uint8_t languageDriver = 0xC9;
+    std::vector<Field> fields;
+    std::vector<Record> records;
+    QByteArray afterTerminator; // e.g. the 263-byte block of Visual FoxPro
+};
+
+// The file's bytes: header, descriptors, records (text left-aligned and
+// padded with blanks, numbers right-aligned), end-of-file mark.
+QByteArray bytes(const Table &table);
+
+void writeFile(const QString &path, const QByteArray &data);
+
+// One item row with the item table's 27 columns.
+struct Item {
+    QString type;
+    QString name;
+    double price = 0;
+    QString race = QStringLiteral("No");
+    double urov = 1;
+    std::array<double, 18> stats{}; // by stat index - 1
+    std::array<double, 4> armour{}; // GOLOVA, KORP, NOGI, RUKI
+    bool deleted = false;
+};
+
+// The item table's 27 declared columns: text width 50, numbers N 12.2.
+std::vector<Field> itemFields();
+
+// A Windows-1251 item table holding `items` in order.
+Table itemTable(const std::vector<Item> &items);
+
+// A number as a dBase N field writes it.
+QByteArray number(double value, int decimals = 2);
+
+} // namespace testdbf

@@ -1,0 +1,165 @@
+#include "Picker.h"
+
+#include "Catalogue.h"
+#include "Columns.h"
+#include "Convert.h"
+#include "Number.h"
+
+#include <cmath>
+
+namespace vestor {
+
+namespace {
+
+// Stats ranked by the magnitude of their need.
+constexpr int kFirstMagnitudeStat = 15;
+
+const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
+const QString kTotal = QStringLiteral("Всего на сумму ");
+const QString kClosing = QStringLiteral(
+    "Вы можете улучшить этот комплект, вставив в вещи камни с дополнительными модификаторами у кузнецов клана Veldrin");
+
+// An item's amount of a stat in the stat's unit.
+double inUnits(const Stat &s, double points) { return s.scaled ? points / kScaleUnit : points; }
+
+// A numeric column of the current row; an empty field carries nothing.
+double amount(const Query &q, const char *column)
+{
+    return q.fieldByName(QString::fromLatin1(column)).toDouble();
+}
+
+} // namespace
+
+const std::array<Slot, 12> &slotOrder()
+{
+    static const std::array<Slot, 12> order{{
+        {12, "2hand", "armor"},
+        {11, "2hand", "armor"},
+        {10, "ponogi", "ponogi"},
+        {9, "ring", "ring"},
+        {8, "ring", "ring"},
+        {7, "ring", "ring"},
+        {6, "ring", "ring"},
+        {5, "pojas", "pojas"},
+        {4, "perchi", "perchi"},
+        {3, "helmet", "helmet"},
+        {2, "amulet", "amulet"},
+        {1, "lats", "lats"},
+    }};
+    return order;
+}
+
+double rankingKey(int stat, double need) { return stat >= kFirstMagnitudeStat ? std::fabs(need) : need; }
+
+double priceCap(double money, int slot)
+{
+    // The last slot may spend everything; the others an equal share plus 5 per cent.
+    return slot == 1 ? money : money / slot + money / 100 * 5;
+}
+
+Picker::Picker(Window &window, Catalogue &catalogue)
+    : window_(window), catalogue_(catalogue)
+{
+}
+
+void Picker::InitArr()
+{
+    for (const Stat &s : stats()) {
+        rec &r = need_[s.index];
+        r.Name = QString::fromLatin1(s.name);
+        int difference = strToInt(window_.neededText(s.index));
+        if (s.currentField)
+            difference -= strToInt(window_.currentText(s.index));
+        r.Value = inUnits(s, difference);
+    }
+    // The race's own stats are added to what the set must supply.
+    if (const auto race = raceIndexByName(window_.raceText())) {
+        const auto &bonus = raceBonus(*race);
+        for (int k = 0; k < int(bonus.size()); ++k)
+            need_[kFirstRaceBonusStat + k].Value += inUnits(stat(kFirstRaceBonusStat + k), bonus[k]);
+    }
+}
+
+void Picker::ClearEdit()
+{
+    for (const Stat &s : stats())
+        window_.setResultText(s.index, QStringLiteral("0"));
+}
+
+void Picker::InitEdit()
+{
+    // Copied as typed ("007" stays "007" until an item is taken).
+    for (const Stat &s : stats())
+        if (s.currentField)
+            window_.setResultText(s.index, window_.currentText(s.index));
+    if (const auto race = raceIndexByName(window_.raceText())) {
+        const auto &bonus = raceBonus(*race);
+        for (int k = 0; k < int(bonus.size()); ++k)
+            if (bonus[k] != 0)
+                window_.setResultText(kFirstRaceBonusStat + k, QString::number(bonus[k]));
+    }
+    for (int i = kFirstMagnitudeStat; i <= kStats; ++i)
+        window_.setResultText(i, QStringLiteral("0"));
+}
+
+int Picker::FindMax() const
+{
+    int best = 1;
+    for (int i = 2; i <= kStats; ++i)
+        if (rankingKey(i, need_[i].Value) > rankingKey(best, need_[best].Value))
+            best = i;
+    return best;
+}
+
+void Picker::SelectWeapon(const QString &type1, const QString &type2, int slot)
+{
+    const int k = FindMax();
+    Query &q = catalogue_.query(k);
+    q.close();
+    q.setParam(QStringLiteral("type11"), type1);
+    q.setParam(QStringLiteral("type12"), type2);
+    q.setParam(QStringLiteral("type21"), type1);
+    q.setParam(QStringLiteral("type22"), type2);
+    const double cap = priceCap(Money, slot);
+    q.setParam(QStringLiteral("price1"), cap);
+    q.setParam(QStringLiteral("price2"), cap);
+    q.open();
+    Update(k);
+}
+
+void Picker::Update(int n)
+{
+    const Query &q = catalogue_.query(n);
+    const QVariant name = q.fieldByName(QStringLiteral("NAME"));
+    if (name.isNull())
+        return;
+    window_.appendReportLine(name.toString());
+    for (const Stat &s : stats())
+        need_[s.index].Value -= inUnits(s, amount(q, s.column));
+    Money -= amount(q, "PRICE");
+    // Result fields are in points for every stat.
+    for (const Stat &s : stats()) {
+        const double sum = strToInt(window_.resultText(s.index)) + amount(q, s.column);
+        window_.setResultText(s.index, integerText(roundHalfEven(sum)));
+    }
+}
+
+void Picker::Button1Click()
+{
+    window_.clearReport();
+    InitArr();
+    ClearEdit();
+    InitEdit();
+    Money = strToFloat(window_.moneyText());
+    window_.appendReportLine(kHeading);
+    window_.appendReportLine(QString());
+    for (const Slot &slot : slotOrder())
+        SelectWeapon(QString::fromLatin1(slot.type1), QString::fromLatin1(slot.type2), slot.number);
+    window_.appendReportLine(QString());
+    const double total = strToFloat(window_.moneyText()) - Money;
+    window_.appendReportLine(kTotal + formatGeneral(total));
+    window_.appendReportLine(QString());
+    window_.appendReportLine(kClosing);
+}
+
+} // namespace vestor

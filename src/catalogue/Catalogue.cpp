@@ -46,10 +46,15 @@ Catalogue::Catalogue()
 
 void Catalogue::setUp(const QString &programPath)
 {
+    setUpIn(dataDirectory(programPath));
+}
+
+void Catalogue::setUpIn(const QString &dataDir)
+{
     database1.databaseName = QStringLiteral("MyNewAlias");
     database1.driverName = QStringLiteral("STANDARD");
     database1.params.clear();
-    database1.params << QStringLiteral("PATH=") + dataDirectory(programPath);
+    database1.params << QStringLiteral("PATH=") + dataDir;
     table1.databaseName = QStringLiteral("MyNewAlias");
     table1.tableName = QStringLiteral("Subjects.DBF");
     table1.open();

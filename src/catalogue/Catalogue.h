@@ -25,6 +25,8 @@ public:
     // table and binds the queries, in that order. Throws Error on failure;
     // whatever was done before the failure stays done.
     void setUp(const QString &programPath);
+    // The same set-up on a data directory named directly.
+    void setUpIn(const QString &dataDir);
 
     // Sets race1 and race2 of every query to the code of the race named
     // `raceText`; an unknown name changes nothing.

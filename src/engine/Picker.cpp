@@ -33,18 +33,10 @@ double amount(const Query &q, const char *column)
 const std::array<Slot, 12> &slotOrder()
 {
     static const std::array<Slot, 12> order{{
-        {12, "2hand", "armor"},
-        {11, "2hand", "armor"},
-        {10, "ponogi", "ponogi"},
-        {9, "ring", "ring"},
-        {8, "ring", "ring"},
-        {7, "ring", "ring"},
-        {6, "ring", "ring"},
-        {5, "pojas", "pojas"},
-        {4, "perchi", "perchi"},
-        {3, "helmet", "helmet"},
-        {2, "amulet", "amulet"},
-        {1, "lats", "lats"},
+        {12, "2hand", "armor"},  {11, "2hand", "armor"},   {10, "ponogi", "ponogi"},
+        {9, "ring", "ring"},     {8, "ring", "ring"},      {7, "ring", "ring"},
+        {6, "ring", "ring"},     {5, "pojas", "pojas"},    {4, "perchi", "perchi"},
+        {3, "helmet", "helmet"}, {2, "amulet", "amulet"},  {1, "lats", "lats"},
     }};
     return order;
 }

@@ -113,24 +113,19 @@ void TTrayIcon::runGuard()
         return;
     const QString name = guardName(IDMessage);
     if (askFirstCopy(name)) {
-        if (EndCopy)
-            EndCopy();
-        else
-            std::exit(0);
+        endThisCopy();
         return;
     }
 
+    // No socket options: with them Qt renames its socket over an existing
+    // one, so two copies starting together could both think they were first.
     auto *server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(name)) {
         // Either another copy began listening just now, or a copy that
         // crashed left its socket file behind.
         if (askFirstCopy(name)) {
             delete server;
-            if (EndCopy)
-                EndCopy();
-            else
-                std::exit(0);
+            endThisCopy();
             return;
         }
         QLocalServer::removeServer(name);
@@ -143,6 +138,14 @@ void TTrayIcon::runGuard()
     }
     m_guard = server;
     connect(m_guard, &QLocalServer::newConnection, this, &TTrayIcon::acceptSecondCopies);
+}
+
+void TTrayIcon::endThisCopy()
+{
+    if (EndCopy)
+        EndCopy();
+    else
+        std::exit(0);
 }
 
 bool TTrayIcon::askFirstCopy(const QString &name)

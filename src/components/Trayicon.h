@@ -84,6 +84,7 @@ private:
     void rightClick();
     void runGuard();
     bool askFirstCopy(const QString &name);
+    void endThisCopy();
     void acceptSecondCopies();
 
     bool m_active = false;

@@ -1,0 +1,198 @@
+// vestor-pick run as a program: its output, messages and exit status.
+
+#include "TestTable.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringEncoder>
+#include <algorithm>
+
+using namespace testdbf;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Result pick(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C.UTF-8");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VESTOR_PICK), args);
+    EXPECT_TRUE(p.waitForFinished(30000)) << args.join(' ').toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
+const QString kClosing = QStringLiteral(
+    "Вы можете улучшить этот комплект, вставив в вещи камни с дополнительными модификаторами у кузнецов клана Veldrin");
+
+struct Cli : ::testing::Test {
+    ProgramDir dir;
+    void SetUp() override
+    {
+        dir.write({item("ring", "Кольцо", 10.5, {{1, 2}, {11, 5}}), item("lats", "Латы", 100, {{6, 4}}),
+                   item("lats", "Орочьи латы", 100, {{6, 9}}, "Or"), item("helmet", "Шлем", 20, {{8, 5}}, "No", 5)});
+    }
+    Result run(QStringList args) { return pick(QStringList{"--data", dir.data()} + args); }
+};
+
+} // namespace
+
+TEST_F(Cli, PlainReport)
+{
+    const Result r = run({"--money", "200", "--need", "sila=10"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty());
+    const QStringList expected{kHeading, "", "Кольцо", "Кольцо", "Кольцо", "Кольцо", "Латы", "",
+                               "Всего на сумму 142", "", kClosing};
+    EXPECT_EQ(QString::fromUtf8(r.out), expected.join('\n') + '\n');
+}
+
+TEST_F(Cli, JsonObject)
+{
+    const Result r = run({"--money=200", "--have", "Sila=3", "--need", "Sila=10", "--race", "Человек", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+    const QJsonObject o = doc.object();
+    EXPECT_EQ(o.keys().size(), 4);
+    EXPECT_EQ(o["report"].toArray().size(), 11);
+    EXPECT_EQ(o["report"].toArray()[2].toString(), "Кольцо");
+    EXPECT_EQ(o["money"].toDouble(), 58);
+    EXPECT_EQ(o["total"].toDouble(), 142);
+    const QJsonObject results = o["results"].toObject();
+    EXPECT_EQ(results.size(), 18);
+    EXPECT_EQ(results["Sila"].toString(), "11");
+    EXPECT_EQ(results["Ob_Uv"].toString(), "25"); // race bonus 5 and four rings of 5
+    EXPECT_EQ(results["Slog"].toString(), "4");
+    EXPECT_EQ(results["Ob_Kr_p"].toString(), "0");
+
+    // Keys in the documented order, the results in stat order.
+    qsizetype at = -1;
+    for (const char *key : {"\"report\"", "\"results\"", "\"Sila\"", "\"Lovka\"", "\"Reak\"", "\"Zlost\"",
+                            "\"Udacha\"", "\"Slog\"", "\"Kulach\"", "\"Zashita\"", "\"Orug\"", "\"Metk\"", "\"Ob_Uv\"",
+                            "\"Ob_Ud\"", "\"Ob_Otv\"", "\"Ob_Kr\"", "\"Ob_Uv_p\"", "\"Ob_Ud_p\"", "\"Ob_Otv_p\"",
+                            "\"Ob_Kr_p\"", "\"money\"", "\"total\""}) {
+        const qsizetype next = r.out.indexOf(key);
+        EXPECT_GT(next, at) << key;
+        at = next;
+    }
+}
+
+TEST_F(Cli, RaceCodeAndLevelReachTheQueries)
+{
+    const Result plain = run({"--money", "300", "--need", "Slog=5", "--json"});
+    const Result orc = run({"--money", "300", "--need", "Slog=5", "--race", "or", "--level", "5", "--json"});
+    ASSERT_EQ(plain.status, 0);
+    ASSERT_EQ(orc.status, 0);
+    const QJsonArray a = QJsonDocument::fromJson(plain.out).object()["report"].toArray();
+    const QJsonArray b = QJsonDocument::fromJson(orc.out).object()["report"].toArray();
+    EXPECT_TRUE(a.contains(QJsonValue("Латы")));
+    EXPECT_FALSE(a.contains(QJsonValue("Шлем")));
+    EXPECT_TRUE(b.contains(QJsonValue("Орочьи латы")));
+    EXPECT_TRUE(b.contains(QJsonValue("Шлем")));
+}
+
+TEST_F(Cli, Cp1251Report)
+{
+    const Result r = run({"--money", "0", "--encoding", "cp1251"});
+    ASSERT_EQ(r.status, 0);
+    const QStringList expected{kHeading, "", "", "Всего на сумму 0", "", kClosing};
+    QStringEncoder cp1251("windows-1251");
+    EXPECT_EQ(r.out, QByteArray(cp1251.encode(expected.join('\n') + '\n')));
+    EXPECT_TRUE(r.out.startsWith("\xC1\xEE\xEB\xE5\xE5")); // "Более"
+}
+
+TEST_F(Cli, FailuresExitOneWithTheMessageOnly)
+{
+    struct Case {
+        QStringList args;
+        QString message;
+    };
+    const Case cases[] = {
+        {{"--money", "abc"}, "'abc' is not a valid floating point value"},
+        {{"--money", ""}, "'' is not a valid floating point value"},
+        {{"--need", "Sila=", "--money", "10"}, "'' is not a valid integer value"},
+        {{"--have", "Metk=1-"}, "'1-' is not a valid integer value"},
+        {{"--money", "10000000000000"}, "Range check error"},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(r.err.startsWith("vestor-pick: " + c.message)) << r.err.toStdString();
+    }
+    const Result missing = pick({"--data", dir.root.filePath("nowhere"), "--money", "5"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_TRUE(missing.err.contains("nowhere")) << missing.err.toStdString();
+}
+
+TEST_F(Cli, UsageErrorsExitTwoSayingWhatIsAccepted)
+{
+    struct Case {
+        QStringList args;
+        QString says;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"extra"}, "unexpected argument 'extra'"},
+        {{"--money"}, "option --money needs a value"},
+        {{"--race", "Эльфы"}, "Эльф (El), Человек (Hm), Гном (Gn), Орк (Or), Хоббит (Hb), Дракон (Dr)"},
+        {{"--level", "0"}, "from 1 to 13"},
+        {{"--level", "14"}, "from 1 to 13"},
+        {{"--level", "x"}, "from 1 to 13"},
+        {{"--have", "Ob_Uv=1"}, "accepted (any letter case): Sila, Lovka, Reak, Zlost, Udacha, Slog, Kulach, Zashita, Orug, Metk\n"},
+        {{"--need", "Power=1"}, "Ob_Otv_p, Ob_Kr_p"},
+        {{"--need", "Sila"}, "STAT=TEXT"},
+        {{"--encoding", "koi8-r"}, "accepted: utf-8, cp1251"},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    }
+}
+
+TEST(CliHelp, ExplainsEveryOption)
+{
+    const Result r = pick({"--help"});
+    EXPECT_EQ(r.status, 0);
+    const QStringList lines = QString::fromUtf8(r.out).split('\n');
+    for (const char *option : {"--data", "--race", "--level", "--money", "--have", "--need", "--json", "--encoding"}) {
+        const auto explained = std::count_if(lines.begin(), lines.end(), [&](const QString &l) {
+            return l.startsWith(QStringLiteral("  ") + option);
+        });
+        const auto example = std::count_if(lines.begin(), lines.end(), [&](const QString &l) {
+            return l.trimmed().startsWith("vestor-pick ") && (l + ' ').contains(QString::fromLatin1(option) + ' ');
+        });
+        EXPECT_EQ(explained, 1) << option;
+        EXPECT_GE(example, 1) << option << ": no example";
+    }
+}
+
+TEST(CliShipped, RealisticCharacterOverTheDefaultCatalogue)
+{
+    // No --data: the Data directory beside the program, with the shipped table.
+    const Result r = pick({"--race", "Гном", "--level", "6", "--money", "2500", "--have", "Sila=15", "--need", "Sila=40",
+                           "--need", "Zashita=30", "--need", "Ob_Ud=45", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    const QJsonArray report = o["report"].toArray();
+    EXPECT_GE(report.size(), 6 + 10) << "most slots should find an item";
+    EXPECT_GT(o["total"].toDouble(), 0);
+    EXPECT_LE(o["total"].toDouble(), 2500);
+    EXPECT_EQ(o["money"].toDouble() + o["total"].toDouble(), 2500);
+    EXPECT_GT(o["results"].toObject()["Sila"].toString().toInt(), 15);
+}

@@ -59,10 +59,11 @@ void Picker::InitArr()
     for (const Stat &s : stats()) {
         rec &r = need_[s.index];
         r.Name = QString::fromLatin1(s.name);
-        int difference = strToInt(window_.neededText(s.index));
+        // In 64 bits: two 32-bit field values cannot overflow their difference.
+        qint64 difference = strToInt(window_.neededText(s.index));
         if (s.currentField)
             difference -= strToInt(window_.currentText(s.index));
-        r.Value = inUnits(s, difference);
+        r.Value = inUnits(s, double(difference));
     }
     // The race's own stats are added to what the set must supply.
     if (const auto race = raceIndexByName(window_.raceText())) {

@@ -131,8 +131,11 @@ TEST_F(Needs, InvalidIntegerTexts)
         EXPECT_EQ(errorOf([&] { p.InitArr(); }), QStringLiteral("'%1' is not a valid integer value").arg(w.needed[18]));
     }
     w.needed[18] = "-2147483648";
+    w.needed[1] = "2147483647";
+    w.current[1] = "-2147483648";
     p.InitArr();
     EXPECT_EQ(need(18), -2147483648.0 / 2.5);
+    EXPECT_EQ(need(1), 4294967295.0); // the exact difference, not a wrapped one
 }
 
 TEST_F(Choice, FindMaxRanksByNeedAndByMagnitudeForTheLastFour)

@@ -1,0 +1,51 @@
+#include "Splash.h"
+
+#include "Forms.h"
+#include "ui_Splash.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+TForm2::TForm2(QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      ui(std::make_unique<Ui::TForm2>()), Timer1(new QTimer(this))
+{
+    vestor::loadPictures();
+    ui->setupUi(this);
+    setFont(vestor::formFont());
+    setFixedSize(590, 150);
+    move(232, 275);
+    ImageList1 = vestor::emblemFrames();
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(vestor::kEmblemInterval);
+    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    FormCreate();
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::FormCreate()
+{
+    frame_ = 0;
+    Timer1->start();
+}
+
+void TForm2::Timer1Timer()
+{
+    const int frame = vestor::emblemTick(frame_);
+    if (frame >= 0)
+        ui->Image2->setPixmap(ImageList1.value(frame));
+}
+
+void TForm2::closeEvent(QCloseEvent *event)
+{
+    // The splash stays its full time; the request ends the program after start-up.
+    closeRequested_ = true;
+    event->ignore();
+}
+
+void TForm2::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit hidden();
+}

@@ -1,0 +1,334 @@
+#include "Unit1.h"
+
+#include "Catalogue.h"
+#include "ErrorBox.h"
+#include "Forms.h"
+#include "Picker.h"
+#include "ReportFile.h"
+#include "Splash.h"
+#include "Stats.h"
+#include "Trayicon.h"
+#include "ui_Unit1.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSystemTrayIcon>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+const QString TForm1::kNewsAddress = QStringLiteral("http://vestor.example/news.php");
+
+namespace {
+
+// The character a key press types, as the key filters judge it, or none for
+// keys that type nothing (arrows, Home, End, Delete, Tab) and keep their
+// ordinary effect. Ctrl with a letter types a control character, as on the
+// desktop the program comes from, so the clipboard keys reach the filters.
+std::optional<QChar> typedCharacter(const QKeyEvent &event)
+{
+    const int key = event.key();
+    const bool ctrl = (event.modifiers() & Qt::ControlModifier) && !(event.modifiers() & Qt::AltModifier);
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return std::nullopt;
+    case Qt::Key_Backspace:
+        return QChar(ctrl ? 0x7F : 0x08);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QChar(0x0D);
+    case Qt::Key_Escape:
+        return QChar(0x1B);
+    default:
+        break;
+    }
+    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return QChar(key - Qt::Key_A + 1);
+    if (event.text().isEmpty())
+        return std::nullopt;
+    return event.text().front();
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TForm1>()), Timer1(new QTimer(this)),
+      catalogue_(std::make_unique<vestor::Catalogue>()),
+      picker_(std::make_unique<vestor::Picker>(*this, *catalogue_))
+{
+    vestor::loadPictures();
+    ui->setupUi(this);
+    setFont(vestor::formFont());
+    setFixedSize(681, 446);
+    move(192, 115);
+
+    // The fields of each stat, collected once from their design names.
+    for (const vestor::Stat &s : vestor::stats()) {
+        auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
+        currentEdits_[s.index] = field(s.currentField);
+        neededEdits_[s.index] = field(s.neededField);
+        resultEdits_[s.index] = field(s.resultField);
+        const bool mayBeNegative = s.index >= 15;
+        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
+            if (input)
+                keyFilters_[input] = mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+    }
+    keyFilters_[ui->Edit2] = &TForm1::Edit1KeyPress;
+    for (const auto &[field, filter] : keyFilters_)
+        field->installEventFilter(this);
+    ui->Label33->installEventFilter(this);
+
+    bind(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    bind(ui->BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
+    bind(ui->ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
+    bind(ui->ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
+
+    chooseSaveFile = [this](const QString &lastName) { return askSaveFileName(lastName); };
+    confirmReplace = [this](const QString &fileName) {
+        return QMessageBox::question(this, QCoreApplication::applicationName(),
+                                     QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
+                                         .arg(QDir::toNativeSeparators(fileName)),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               == QMessageBox::Yes;
+    };
+    trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->setIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
+    TrayIcon1->setShowApp(false);
+    TrayIcon1->OnDblClick = [this](QObject *sender) { vestor::runHandler([&] { TrayIcon1DblClick(sender); }); };
+    TrayIcon1->Loaded();
+
+    ImageList1 = vestor::emblemFrames();
+    setWindowIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(vestor::kEmblemInterval);
+    connect(Timer1, &QTimer::timeout, this, [this] { vestor::runHandler([this] { Timer1Timer(); }); });
+    Timer1->start();
+
+    ui->ComboBox1->setFocus();
+}
+
+TForm1::~TForm1() = default;
+
+template <typename Signal, typename Sender>
+void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
+{
+    connect(sender, signal, this, [this, handler] { vestor::runHandler([this, handler] { (this->*handler)(); }); });
+}
+
+// ---- start-up ----
+
+void TForm1::FormCreate(const QString &programPath, int splashMs)
+{
+    vestor::runHandler([&] {
+        frame_ = 0;
+        {
+            TForm2 splash;
+            splash.show();
+            splash.raise();
+            // Wait while the splash and both emblems run, without burning a processor.
+            QEventLoop wait;
+            QTimer::singleShot(splashMs, &wait, &QEventLoop::quit);
+            connect(&splash, &TForm2::hidden, &wait, &QEventLoop::quit);
+            if (splashMs > 0 && splash.isVisible())
+                wait.exec();
+            quitRequested_ = splash.closeRequested();
+        }
+        catalogue_->setUp(programPath);
+    });
+}
+
+void TForm1::Timer1Timer()
+{
+    const int frame = vestor::emblemTick(frame_);
+    if (frame < 0)
+        return;
+    ui->Image2->setPixmap(ImageList1.value(frame));
+    setWindowIcon(QIcon(ImageList1.value(frame)));
+}
+
+// ---- key filters ----
+
+void TForm1::Edit1KeyPress(QObject *, QChar &Key)
+{
+    const bool digit = Key >= u'0' && Key <= u'9';
+    if (Key != QChar(0x08) && !digit)
+        Key = QChar(0);
+}
+
+void TForm1::Edit27KeyPress(QObject *Sender, QChar &Key)
+{
+    if (Key != u'-')
+        Edit1KeyPress(Sender, Key);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto filter = keyFilters_.find(watched);
+        if (filter != keyFilters_.end()) {
+            const auto typed = typedCharacter(*static_cast<QKeyEvent *>(event));
+            if (!typed)
+                return false;
+            QChar key = *typed;
+            filter->second(watched, key);
+            return key.isNull();
+        }
+    }
+    if (watched == ui->Label33 && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && ui->Label33->rect().contains(mouse->position().toPoint()))
+            vestor::runHandler([this] { Label33Click(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- the pick and the lists ----
+
+void TForm1::Button1Click() { picker_->Button1Click(); }
+
+void TForm1::ComboBox1Change()
+{
+    // Only a real change of the selection counts.
+    if (ui->ComboBox1->currentIndex() == raceIndex_)
+        return;
+    raceIndex_ = ui->ComboBox1->currentIndex();
+    catalogue_->raceChanged(ui->ComboBox1->currentText());
+}
+
+void TForm1::ComboBox2Change()
+{
+    if (ui->ComboBox2->currentIndex() == levelIndex_)
+        return;
+    levelIndex_ = ui->ComboBox2->currentIndex();
+    catalogue_->levelChanged(ui->ComboBox2->currentText());
+}
+
+QString TForm1::raceText() const { return ui->ComboBox1->currentText(); }
+QString TForm1::moneyText() const { return ui->Edit2->text(); }
+
+QString TForm1::currentText(int stat) const
+{
+    const QLineEdit *field = currentEdits_.at(stat);
+    return field ? field->text() : QString();
+}
+
+QString TForm1::neededText(int stat) const { return neededEdits_.at(stat)->text(); }
+QString TForm1::resultText(int stat) const { return resultEdits_.at(stat)->text(); }
+void TForm1::setResultText(int stat, const QString &text) { resultEdits_.at(stat)->setText(text); }
+
+void TForm1::clearReport() { ui->Memo1->clear(); }
+
+void TForm1::appendReportLine(const QString &line)
+{
+    // Like a memo's added line: it starts on a line of its own and ends with
+    // a line break, so a saved report ends every line with CR LF.
+    QTextCursor end(ui->Memo1->document());
+    end.movePosition(QTextCursor::End);
+    const QString text = ui->Memo1->toPlainText();
+    end.insertText((text.isEmpty() || text.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + line
+                   + u'\n');
+}
+
+// ---- saving the report ----
+
+QString TForm1::askSaveFileName(const QString &lastName)
+{
+    if (!SaveDialog1) {
+        SaveDialog1 = new QFileDialog(this);
+        SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog1->setNameFilter(QStringLiteral("Текстовый файл (*.txt)"));
+        // The name written is settled after the dialog (".txt"); so is the question.
+        SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (!lastName.isEmpty())
+        SaveDialog1->selectFile(lastName);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        return {};
+    return SaveDialog1->selectedFiles().constFirst();
+}
+
+void TForm1::BitBtn1Click()
+{
+    const QString chosen = chooseSaveFile(saveFileName_);
+    if (chosen.isEmpty())
+        return;
+    saveFileName_ = chosen;
+    const QString fileName = vestor::reportFileName(chosen);
+    if (QFileInfo::exists(fileName) && !confirmReplace(fileName))
+        return;
+    vestor::writeReport(fileName, ui->Memo1->toPlainText());
+}
+
+// ---- notification area and news link ----
+
+bool TForm1::WMGetSysCommand(unsigned command)
+{
+    // Without a notification area a hidden window could not be reached again.
+    if (command != kScMinimize || !trayAvailable())
+        return false;
+    hide();
+    TrayIcon1->setActive(true);
+    return true;
+}
+
+void TForm1::TrayIcon1DblClick(QObject *)
+{
+    TrayIcon1->setActive(false);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+#ifndef Q_OS_WIN
+    // Here the window manager minimizes first; the window then goes to the
+    // notification area instead, in its normal state.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
+        && !(static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized)) {
+        bool taken = false;
+        vestor::runHandler([&] { taken = WMGetSysCommand(kScMinimize); });
+        if (taken)
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+#endif
+    QWidget::changeEvent(event);
+}
+
+#ifdef Q_OS_WIN
+bool TForm1::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    const MSG *msg = static_cast<const MSG *>(message);
+    if (msg->message == WM_SYSCOMMAND) {
+        bool taken = false;
+        vestor::runHandler([&] { taken = WMGetSysCommand(unsigned(msg->wParam)); });
+        if (taken) {
+            *result = 0;
+            return true;
+        }
+    }
+    return QWidget::nativeEvent(eventType, message, result);
+}
+#endif
+
+void TForm1::Label33Click() { openUrl(QUrl(kNewsAddress)); }

@@ -1,0 +1,19 @@
+#include "ErrorBox.h"
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QTimer>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString program = QCoreApplication::applicationFilePath();
+    QCoreApplication::setApplicationName(vestor::applicationTitle(program));
+
+    TForm1 form;
+    form.FormCreate(program);
+    form.show();
+    if (form.quitRequested())
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    return app.exec();
+}

@@ -11,10 +11,15 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace vestor {
 
@@ -81,6 +86,92 @@ const char *kindName(char type)
 thread_local std::string lastShapelibError;
 void keepShapelibError(const char *message) { lastShapelibError = message ? message : ""; }
 
+// The table file as shapelib reads it: the very file whose header was
+// checked, read in large blocks. shapelib opens files by name and only tries
+// the extensions ".dbf" and ".DBF"; through these hooks it gets this file
+// whatever the letter case of its name.
+class BlockReader {
+public:
+    explicit BlockReader(QFile &file) : file_(file) {}
+
+    std::uint64_t size() const { return std::uint64_t(file_.size()); }
+    std::uint64_t tell() const { return pos_; }
+    void seek(std::uint64_t pos) { pos_ = pos; }
+
+    // Copies up to n bytes from the current position; returns how many there were.
+    std::uint64_t read(char *to, std::uint64_t n)
+    {
+        std::uint64_t done = 0;
+        while (done < n) {
+            if (pos_ < start_ || pos_ >= start_ + std::uint64_t(block_.size())) {
+                if (pos_ >= size())
+                    break;
+                block_.resize(qsizetype(std::min(std::max(kBlockSize, n - done), size() - pos_)));
+                if (!file_.seek(qint64(pos_)))
+                    break;
+                const qint64 got = file_.read(block_.data(), block_.size());
+                block_.resize(qsizetype(std::max<qint64>(got, 0)));
+                start_ = pos_;
+                if (got <= 0)
+                    break;
+            }
+            const std::uint64_t at = pos_ - start_;
+            const std::uint64_t take = std::min<std::uint64_t>(n - done, std::uint64_t(block_.size()) - at);
+            std::memcpy(to + done, block_.constData() + at, take);
+            done += take;
+            pos_ += take;
+        }
+        return done;
+    }
+
+private:
+    static constexpr std::uint64_t kBlockSize = 1 << 20;
+    QFile &file_;
+    QByteArray block_;
+    std::uint64_t start_ = 0;
+    std::uint64_t pos_ = 0;
+};
+
+// shapelib's hooks carry no user pointer: the file being opened is handed over here.
+thread_local BlockReader *fileToOpen = nullptr;
+
+BlockReader *reader(SAFile f) { return reinterpret_cast<BlockReader *>(f); }
+
+SAFile hookOpen(const char *name, const char *access)
+{
+    const std::string_view n(name);
+    const bool dbf = n.size() >= 4 && QByteArrayView(n.substr(n.size() - 4)).compare(".dbf", Qt::CaseInsensitive) == 0;
+    if (!fileToOpen || !dbf || std::string_view(access).find_first_of("wa+") != std::string_view::npos)
+        return nullptr; // the .cpg sidecar is read by dbfCodePage
+    BlockReader *r = std::exchange(fileToOpen, nullptr);
+    r->seek(0); // a freshly opened file stands at its start
+    return reinterpret_cast<SAFile>(r);
+}
+
+SAOffset hookRead(void *p, SAOffset size, SAOffset count, SAFile f)
+{
+    if (size == 0 || count == 0)
+        return 0;
+    if (count > std::numeric_limits<SAOffset>::max() / size)
+        return 0;
+    return SAOffset(reader(f)->read(static_cast<char *>(p), size * count) / size);
+}
+
+SAOffset hookWrite(void *, SAOffset, SAOffset, SAFile) { return 0; }
+
+SAOffset hookSeek(SAFile f, SAOffset offset, int whence)
+{
+    BlockReader *r = reader(f);
+    const std::uint64_t base = whence == SEEK_CUR ? r->tell() : whence == SEEK_END ? r->size() : 0;
+    r->seek(base + offset);
+    return 0;
+}
+
+SAOffset hookTell(SAFile f) { return SAOffset(reader(f)->tell()); }
+int hookFlush(SAFile) { return 0; }
+int hookClose(SAFile) { return 0; } // the loader owns the file
+int hookRemove(const char *) { return -1; }
+
 struct DbfCloser {
     void operator()(DBFInfo *h) const { DBFClose(h); }
 };
@@ -106,21 +197,43 @@ QString quoted(const QString &identifier)
     return u'"' + QString(identifier).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
+// Whether some byte of the code page only starts a character (UTF-8, the
+// East Asian code pages) rather than being one.
+bool isMultiByte(QStringDecoder &decoder)
+{
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char lead = char(b);
+        const QString one = decoder.decode(QByteArrayView(&lead, 1));
+        if (one.size() == 1 && one[0] != QChar::ReplacementCharacter)
+            continue;
+        for (char next : {'\x80', '\xA1', 'A'}) {
+            const char two[] = {lead, next};
+            const QString pair = decoder.decode(QByteArrayView(two, 2));
+            if (pair.size() == 1 && pair[0] != QChar::ReplacementCharacter)
+                return true;
+        }
+    }
+    return false;
+}
+
 // Decodes field bytes straight to UTF-8. Single-byte code pages go through a
 // table of 256 ready UTF-8 sequences; anything else through QStringDecoder.
+// Bytes that stand for no character come out as U+FFFD, never dropped.
 class TextDecoder {
 public:
-    explicit TextDecoder(const QByteArray &codePage) : decoder_(codePage.constData())
+    explicit TextDecoder(const QByteArray &codePage)
+        : decoder_(codePage.constData(), QStringDecoder::Flag::Stateless)
     {
         if (!decoder_.isValid())
-            decoder_ = QStringDecoder(QStringDecoder::Utf8);
-        singleByte_ = codePage != "UTF-8";
-        if (singleByte_) {
-            for (int b = 0; b < 256; ++b) {
-                const char byte = char(b);
-                decoder_.resetState();
-                table_[b] = QString(decoder_.decode(QByteArrayView(&byte, 1))).toStdString();
-            }
+            decoder_ = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        singleByte_ = !isMultiByte(decoder_);
+        for (int b = 0; b < 256 && singleByte_; ++b) {
+            const char byte = char(b);
+            QString c = decoder_.decode(QByteArrayView(&byte, 1));
+            // Code pages map their unassigned bytes to C1 controls (0x98 in Windows-1251).
+            if (c.isEmpty() || (b >= 0x80 && c[0].unicode() >= 0x80 && c[0].unicode() <= 0x9F))
+                c = QChar(QChar::ReplacementCharacter);
+            table_[b] = c.toStdString();
         }
     }
 
@@ -131,7 +244,6 @@ public:
             for (char c : bytes)
                 out += table_[std::uint8_t(c)];
         } else {
-            decoder_.resetState();
             out = QString(decoder_.decode(bytes)).toStdString();
         }
     }
@@ -157,11 +269,12 @@ Parsed parseNumber(QByteArrayView field, double &value)
         --e;
     if (b == e)
         return Parsed::Null;
-    if (*b == '+')
-        ++b;
-    if (b == e || !(*b == '-' || *b == '.' || (*b >= '0' && *b <= '9')))
+    // from_chars takes no '+' but would take "inf" and "nan": neither is a dBase number.
+    const bool plus = *b == '+';
+    const char *digits = b + (*b == '+' || *b == '-');
+    if (digits == e || !(*digits == '.' || (*digits >= '0' && *digits <= '9')))
         return Parsed::Garbage;
-    const auto [end, ec] = std::from_chars(b, e, value, std::chars_format::general);
+    const auto [end, ec] = std::from_chars(plus ? b + 1 : b, e, value, std::chars_format::general);
     if (ec != std::errc() || end != e)
         return Parsed::Garbage;
     return Parsed::Number;
@@ -214,8 +327,8 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
         throw damaged(QStringLiteral("its record length is 0"));
 
     std::set<QString> names;
+    std::vector<int> highBytes; // of C fields: FoxPro's width / 256, or a writer's format hint
     int pos = kFileHeaderSize;
-    int used = 1; // the deletion flag
     for (;;) {
         if (pos >= h.headerLength)
             throw damaged(QStringLiteral("the list of fields has no end mark within the header"));
@@ -235,27 +348,41 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
         DbfField f;
         f.name = QString::fromLatin1(d.first(nameEnd)).trimmed();
         f.type = d[11];
-        if (f.type == 'N' || f.type == 'F') {
-            f.width = std::uint8_t(d[16]);
+        f.width = std::uint8_t(d[16]);
+        if (f.type == 'N' || f.type == 'F')
             f.decimals = std::uint8_t(d[17]);
-        } else {
-            // FoxPro keeps long character widths in the decimals byte.
-            f.width = std::uint8_t(d[16]) | (f.type == 'C' ? std::uint8_t(d[17]) << 8 : 0);
-        }
-        if (f.width == 0)
+        highBytes.push_back(f.type == 'C' ? std::uint8_t(d[17]) : 0);
+        if (f.width == 0 && highBytes.back() == 0)
             throw damaged(QStringLiteral("field '%1' has width 0").arg(printable(d.first(nameEnd))));
         if (!names.insert(f.name.toUpper()).second)
-            throw damaged(QStringLiteral("the field name '%1' appears twice").arg(f.name));
-        used += f.width;
+            throw damaged(QStringLiteral("the field name '%1' appears twice").arg(printable(d.first(nameEnd))));
         h.fields.push_back(f);
         pos += kFieldDescriptorSize;
     }
     if (h.fields.empty())
         throw damaged(QStringLiteral("it declares no fields"));
-    if (used != h.recordLength)
+
+    // The byte after a C field's width is its width / 256 in FoxPro tables
+    // and a format hint elsewhere: the record length tells which.
+    int narrow = 1, wide = 1; // the deletion flag
+    for (size_t i = 0; i < h.fields.size(); ++i) {
+        narrow += h.fields[i].width;
+        wide += h.fields[i].width + 256 * highBytes[i];
+    }
+    if (wide == h.recordLength && wide != narrow)
+        for (size_t i = 0; i < h.fields.size(); ++i)
+            h.fields[i].width += 256 * highBytes[i];
+    else if (narrow != h.recordLength)
         throw damaged(QStringLiteral("its record length %1 disagrees with its fields, which take %2 bytes")
                           .arg(h.recordLength)
-                          .arg(used));
+                          .arg(narrow));
+    int offset = 1;
+    for (DbfField &f : h.fields) {
+        if (f.width == 0)
+            throw damaged(QStringLiteral("field '%1' has width 0").arg(printable(f.name.toLatin1())));
+        f.offset = offset;
+        offset += f.width;
+    }
     const std::uint64_t held = (fileSize - h.headerLength) / h.recordLength;
     if (h.recordCount > held)
         throw damaged(QStringLiteral("it declares %1 records but the file holds only %2")
@@ -264,29 +391,48 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
     return h;
 }
 
+namespace {
+
+// The code page a .cpg sidecar names ("1251", "CP1251", "ANSI 1251", "866",
+// "UTF-8", ...), or nothing when the word names none that can be decoded.
+QByteArray sidecarCodePage(QByteArray word)
+{
+    if (word.startsWith("\xEF\xBB\xBF"))
+        word = word.mid(3);
+    word = word.trimmed().toUpper();
+    for (const char *prefix : {"ANSI ", "OEM ", "CP", "WINDOWS-", "IBM"})
+        if (word.startsWith(prefix))
+            word = word.mid(qstrlen(prefix)).trimmed();
+    QByteArray name;
+    if (word == "UTF-8" || word == "UTF8" || word == "65001")
+        name = "UTF-8";
+    else if (word == "866" || word == "437" || word == "850")
+        name = "IBM" + word;
+    else if (!word.isEmpty() && std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        name = "windows-" + word;
+    else
+        name = word;
+    if (name.isEmpty() || !QStringDecoder(name.constData()).isValid())
+        return {};
+    return name;
+}
+
+} // namespace
+
 QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
 {
     const QFileInfo info(dbfPath);
     const QDir dir = info.absoluteDir();
+    // Name filters match without regard to letter case: SUBJECTS.CPG counts too.
     const QStringList sidecars =
         dir.entryList({info.completeBaseName() + QStringLiteral(".cpg")}, QDir::Files, QDir::Name);
     for (const QString &name : sidecars) {
         QFile f(dir.filePath(name));
         if (!f.open(QIODevice::ReadOnly))
             continue;
-        QByteArray word = f.read(64).trimmed().toUpper();
-        for (const char *prefix : {"ANSI ", "OEM ", "CP", "WINDOWS-", "IBM"})
-            if (word.startsWith(prefix))
-                word = word.mid(qstrlen(prefix)).trimmed();
-        if (word == "UTF-8" || word == "UTF8" || word == "65001")
-            return "UTF-8";
-        if (word == "866")
-            return "IBM866";
-        if (!word.isEmpty() && word.front() >= '0' && word.front() <= '9')
-            return "windows-" + word;
-        if (word == "1251" || word.isEmpty())
-            return "windows-1251";
-        return word;
+        const QByteArray codePage = sidecarCodePage(f.read(64));
+        if (!codePage.isEmpty())
+            return codePage;
     }
     switch (languageDriver) {
     case 0x26: case 0x65: return "IBM866";
@@ -305,25 +451,37 @@ std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> decla
 {
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw Error(QStringLiteral("Cannot open the item table %1: %2").arg(path, file.errorString()));
-    const std::uint64_t fileSize = std::uint64_t(file.size());
-    QByteArray head = file.read(kFileHeaderSize);
-    if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize)
-        head += file.read(le16(head, 8) - kFileHeaderSize);
-    file.close();
-    const DbfHeader header = checkDbfHeader(head, fileSize, fileName);
+    BlockReader source(file);
+    QByteArray head(kFileHeaderSize, '\0');
+    head.resize(qsizetype(source.read(head.data(), kFileHeaderSize)));
+    if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize) {
+        head.resize(le16(head, 8));
+        head.resize(kFileHeaderSize + qsizetype(source.read(head.data() + kFileHeaderSize, head.size() - kFileHeaderSize)));
+    }
+    const DbfHeader header = checkDbfHeader(head, source.size(), fileName);
 
     SAHooks hooks;
     SASetupDefaultHooks(&hooks);
+    hooks.FOpen = hookOpen;
+    hooks.FRead = hookRead;
+    hooks.FWrite = hookWrite;
+    hooks.FSeek = hookSeek;
+    hooks.FTell = hookTell;
+    hooks.FFlush = hookFlush;
+    hooks.FClose = hookClose;
+    hooks.Remove = hookRemove;
     hooks.Error = keepShapelibError;
     lastShapelibError.clear();
+    fileToOpen = &source;
     DbfHandle dbf(DBFOpenLL(QFile::encodeName(path).constData(), "rb", &hooks));
+    fileToOpen = nullptr;
     if (!dbf)
         throw Error(QStringLiteral("Cannot open the item table %1: %2")
                         .arg(path, lastShapelibError.empty() ? QStringLiteral("unreadable file")
                                                              : QString::fromStdString(lastShapelibError)));
-    if (dbf->nFields != int(header.fields.size()) || dbf->nRecordLength != header.recordLength)
+    if (dbf->nRecordLength != header.recordLength)
         throw Error(QStringLiteral("The item table %1 is damaged: its fields cannot be read").arg(fileName));
 
     // Map every declared column onto the file's field, checking name and kind.
@@ -347,7 +505,7 @@ std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> decla
         if (!fits)
             throw Error(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
                             .arg(name, column.kind == ColumnKind::String ? "String" : "Float", kindName(type)));
-        sources.push_back({dbf->panFieldOffset[index], dbf->panFieldSize[index], column.kind, column.name});
+        sources.push_back({header.fields[index].offset, header.fields[index].width, column.kind, column.name});
     }
 
     QString columns = QStringLiteral("RECNO INTEGER PRIMARY KEY");

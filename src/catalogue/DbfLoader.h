@@ -17,6 +17,7 @@ struct DbfField {
     char type = 0;
     int width = 0;
     int decimals = 0;
+    int offset = 0; // where the field starts in a record; byte 0 is the deletion flag
 };
 
 // What the first bytes of a dBase file say about it, once checked for sense.
@@ -35,7 +36,8 @@ struct DbfHeader {
 DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QString &fileName);
 
 // The code page a table's text is written in: the .cpg sidecar's word when
-// there is one, else the language-driver byte. Returns a name QStringDecoder knows.
+// there is one that names a known code page, else the language-driver byte.
+// Returns a name QStringDecoder knows.
 QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver);
 
 // Loads the dBase table at `path` into `db` as table `schema`.`table`, with an

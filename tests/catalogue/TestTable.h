@@ -9,6 +9,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace testdbf {
 
@@ -63,6 +68,16 @@ inline void runSlot(vestor::Query &q, const QString &type1, const QString &type2
     q.setParam(QStringLiteral("price1"), cap);
     q.setParam(QStringLiteral("price2"), cap);
     q.open();
+}
+
+// A query over every row of the catalogue's item table, open on the first.
+inline std::unique_ptr<vestor::Query> wholeTable(vestor::Catalogue &c)
+{
+    auto q = std::make_unique<vestor::Query>(c.session);
+    q->databaseName = QStringLiteral("MyNewAlias");
+    q->setSql(QStringLiteral("SELECT * FROM Subjects.dbf"));
+    q->open();
+    return q;
 }
 
 // Names of every row of the open query, in its order.

@@ -22,11 +22,7 @@ QStringList loadedNames(ProgramDir &dir)
 {
     Catalogue c;
     c.setUp(dir.program());
-    vestor::Query q(c.session);
-    q.databaseName = QStringLiteral("MyNewAlias");
-    q.setSql(QStringLiteral("SELECT * FROM Subjects.dbf"));
-    q.open();
-    return names(q);
+    return names(*wholeTable(c));
 }
 
 QString setUpError(ProgramDir &dir)

@@ -51,7 +51,7 @@ QByteArray bytes(const Table &t)
             d[int(i)] = f.name[i];
         d[11] = f.type;
         d[16] = char(f.width & 0xFF);
-        d[17] = char(f.type == 'C' ? f.width >> 8 : f.decimals);
+        d[17] = char(f.type == 'C' && f.width > 255 ? f.width >> 8 : f.decimals);
         out += d;
     }
     out += char(0x0D);
@@ -62,8 +62,9 @@ QByteArray bytes(const Table &t)
             const Field &f = t.fields[i];
             QByteArray v = i < r.values.size() ? r.values[i] : QByteArray();
             v.truncate(f.width);
-            const QByteArray pad(f.width - v.size(), ' ');
-            out += (f.type == 'N' || f.type == 'F') ? pad + v : v + pad;
+            const bool number = f.type == 'N' || f.type == 'F';
+            const QByteArray pad(f.width - v.size(), number ? ' ' : t.textPadding);
+            out += number ? pad + v : v + pad;
         }
     }
     out += char(0x1A);

@@ -16,6 +16,8 @@ struct Field {
     std::string name;
     char type = 'C';
     int width = 50;
+    // For N and F the decimals; for C narrower than 256 written as is into
+    // the byte that FoxPro uses for long widths (some writers put a format hint there).
     int decimals = 0;
 };
 
@@ -30,10 +32,11 @@ struct Table {
     std::vector<Field> fields;
     std::vector<Record> records;
     QByteArray afterTerminator; // e.g. the 263-byte block of Visual FoxPro
+    char textPadding = ' ';     // what fills character fields: blanks or NULs
 };
 
 // The file's bytes: header, descriptors, records (text left-aligned and
-// padded with blanks, numbers right-aligned), end-of-file mark.
+// padded with textPadding, numbers right-aligned with blanks), end-of-file mark.
 QByteArray bytes(const Table &table);
 
 void writeFile(const QString &path, const QByteArray &data);

@@ -1,0 +1,141 @@
+// Damaged tables: each is refused with a message that names the file and the
+// fault, nothing crashes, and a good table still loads afterwards.
+
+#include "TestTable.h"
+
+using namespace testdbf;
+using vestor::Catalogue;
+
+namespace {
+
+constexpr int kHeaderLength = 32 + 27 * 32 + 1;
+constexpr int kRecordLength = 1 + 3 * 50 + 24 * 12;
+
+QByteArray goodTable()
+{
+    return bytes(itemTable({item("ring", QStringLiteral("Кольцо"), 100, {{1, 5}}),
+                            item("lats", QStringLiteral("Латы"), 900, {{8, 10}})}));
+}
+
+// The message of the set-up over `data`, empty when it loads.
+QString setUpMessage(const QByteArray &data)
+{
+    ProgramDir dir;
+    dir.write(data);
+    try {
+        Catalogue c;
+        c.setUp(dir.program());
+        runSlot(c.query(1), "ring", "ring", 1000);
+    } catch (const vestor::Error &e) {
+        return e.message();
+    }
+    return {};
+}
+
+QByteArray withNumber(const QByteArray &text)
+{
+    QByteArray data = goodTable();
+    data.replace(kHeaderLength + 1 + 100, 12, text.rightJustified(12, ' ', true)); // PRICE of the first row
+    return data;
+}
+
+QByteArray patched(int at, std::initializer_list<int> values)
+{
+    QByteArray b = goodTable();
+    for (int v : values)
+        b[at++] = char(v);
+    return b;
+}
+
+} // namespace
+
+TEST(Damage, NumbersThatAreNotPlainDecimalsAreRefusedWithTheirText)
+{
+    for (const char *text : {"12abc", "****", "1e999", "-1e999", "inf", "-inf", "+inf", "nan", "-nan", "0x1A",
+                             "1,5", "- 5", "5-", "++5", "1e", ".", "-", "1.2.3", "1 2", "e5"}) {
+        const QString message = setUpMessage(withNumber(text));
+        EXPECT_TRUE(message.contains(QStringLiteral("Subjects.DBF"))) << text << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("PRICE of record 1 holds '%1', which is not a number")
+                                         .arg(QString::fromLatin1(text))))
+            << text << ": " << message.toStdString();
+    }
+    // A control byte inside the digits is shown, not passed on raw.
+    const QString message = setUpMessage(withNumber(QByteArray("12\x01" "3", 4)));
+    EXPECT_TRUE(message.contains(QStringLiteral("'12?3'"))) << message.toStdString();
+}
+
+TEST(Damage, HeaderFaultsAreNamed)
+{
+    QByteArray caseTwin = goodTable();
+    caseTwin.replace(32 + 32, 4, "type"); // NAME renamed to "type", twin of TYPE
+    QByteArray noWidth = patched(32 + 16, {0});
+    QByteArray twoTerminators = goodTable();
+    twoTerminators[32 + 5 * 32] = 0x0D; // the list ends after five fields
+    const std::vector<std::pair<QByteArray, const char *>> cases = {
+        {QByteArray(), "holds 0 bytes"},
+        {QByteArray(1, '\x03'), "holds 1 bytes"},
+        {goodTable().left(31), "holds 31 bytes"},
+        {goodTable().left(32), "beyond the end of the file"},
+        {goodTable().left(kHeaderLength - 1), "beyond the end of the file"},
+        {patched(0, {0x8C}), "dBase 7"},
+        {patched(0, {0x00}), "first byte is 0x00"},
+        {patched(0, {0xFF}), "first byte is 0xff"},
+        {patched(4, {0xFF, 0xFF, 0xFF, 0xFF}), "declares 4294967295 records but the file holds only 2"},
+        {patched(8, {33, 0}), "header length 33"},
+        {patched(10, {0xFF, 0xFF}), "record length 65535"},
+        {patched(10, {1, 0}), "record length 1"},
+        {caseTwin, "the field name 'type' appears twice"},
+        {noWidth, "field 'TYPE' has width 0"},
+        {twoTerminators, "record length 439 disagrees with its fields, which take 175 bytes"},
+    };
+    for (const auto &[data, expected] : cases) {
+        const QString message = setUpMessage(data);
+        EXPECT_TRUE(message.contains(QString::fromUtf8(expected))) << expected << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("Subjects.DBF"))) << message.toStdString();
+    }
+}
+
+TEST(Damage, RecordsCutShortAreCountedNotRead)
+{
+    const QByteArray good = goodTable();
+    EXPECT_TRUE(setUpMessage(good.left(kHeaderLength)).contains(QStringLiteral("declares 2 records but the file holds only 0")));
+    EXPECT_TRUE(setUpMessage(good.left(kHeaderLength + kRecordLength + 10))
+                    .contains(QStringLiteral("declares 2 records but the file holds only 1")));
+    // Without the end-of-file mark the table is whole.
+    EXPECT_EQ(setUpMessage(good.left(good.size() - 1)), QString());
+}
+
+TEST(Damage, AGoodTableLoadsAfterADamagedOne)
+{
+    EXPECT_FALSE(setUpMessage(patched(8, {0, 0})).isEmpty());
+    EXPECT_EQ(setUpMessage(goodTable()), QString());
+}
+
+// Every byte of the header overwritten with telling values, and the file cut
+// at every length: each load either succeeds or raises an Error.
+TEST(Damage, NoHeaderByteOrCutCrashesTheLoader)
+{
+    const QByteArray good = goodTable();
+    ProgramDir dir;
+    auto refused = [&](const QByteArray &data) {
+        dir.write(data);
+        try {
+            Catalogue c;
+            c.setUp(dir.program());
+        } catch (const vestor::Error &) {
+            return 1;
+        }
+        return 0;
+    };
+    int count = 0;
+    for (int at = 0; at < kHeaderLength + 2; ++at) {
+        for (char value : {'\0', '\xFF'}) {
+            QByteArray b = good;
+            b[at] = value;
+            count += refused(b);
+        }
+    }
+    for (int length = 0; length < good.size(); length += 7)
+        count += refused(good.left(length));
+    EXPECT_GT(count, 300);
+}

@@ -306,10 +306,12 @@ void TForm1::changeEvent(QEvent *event)
     // notification area instead, in its normal state.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
         && !(static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized)) {
-        bool taken = false;
-        vestor::runHandler([&] { taken = WMGetSysCommand(kScMinimize); });
-        if (taken)
+        if (trayAvailable()) {
+            // Back to the normal state first: restoring a hidden window's
+            // state would map it again behind the toolkit's back.
             setWindowState(windowState() & ~Qt::WindowMinimized);
+            vestor::runHandler([this] { WMGetSysCommand(kScMinimize); });
+        }
     }
 #endif
     QWidget::changeEvent(event);

@@ -89,8 +89,12 @@ TForm1::TForm1(QWidget *parent)
                 keyFilters_[input] = mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
     }
     keyFilters_[ui->Edit2] = &TForm1::Edit1KeyPress;
-    for (const auto &[field, filter] : keyFilters_)
+    for (const auto &[field, filter] : keyFilters_) {
+        // Typed text must come as key presses, never as input-method commits
+        // that would pass by the filter.
+        static_cast<QWidget *>(field)->setAttribute(Qt::WA_InputMethodEnabled, false);
         field->installEventFilter(this);
+    }
     ui->Label33->installEventFilter(this);
 
     bind(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);

@@ -8,7 +8,6 @@
 #include <QStringDecoder>
 
 #include <shapefil.h>
-#include <sqlite3.h>
 
 #include <array>
 #include <algorithm>
@@ -177,26 +176,6 @@ struct DbfCloser {
 };
 using DbfHandle = std::unique_ptr<DBFInfo, DbfCloser>;
 
-struct StmtFinalizer {
-    void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-void exec(sqlite3 *db, const QString &sql)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
-        sqlite3_free(message);
-        throw Error(text);
-    }
-}
-
-QString quoted(const QString &identifier)
-{
-    return u'"' + QString(identifier).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 // Whether some byte of the code page only starts a character (UTF-8, the
 // East Asian code pages) rather than being one.
 bool isMultiByte(QStringDecoder &decoder)
@@ -234,23 +213,28 @@ public:
             if (c.isEmpty() || (b >= 0x80 && c[0].unicode() >= 0x80 && c[0].unicode() <= 0x9F))
                 c = QChar(QChar::ReplacementCharacter);
             table_[b] = c.toStdString();
+            asciiAsIs_ = asciiAsIs_ && (b >= 0x80 || table_[b] == std::string(1, char(b)));
         }
     }
 
-    void decode(QByteArrayView bytes, std::string &out)
+    void append(QByteArrayView bytes, std::string &out)
     {
-        out.clear();
         if (singleByte_) {
-            for (char c : bytes)
-                out += table_[std::uint8_t(c)];
+            for (char c : bytes) {
+                if (asciiAsIs_ && std::uint8_t(c) < 0x80)
+                    out += c;
+                else
+                    out += table_[std::uint8_t(c)];
+            }
         } else {
-            out = QString(decoder_.decode(bytes)).toStdString();
+            out += QString(decoder_.decode(bytes)).toStdString();
         }
     }
 
 private:
     QStringDecoder decoder_;
     bool singleByte_ = true;
+    bool asciiAsIs_ = true; // bytes below 0x80 stand for themselves
     std::array<std::string, 256> table_;
 };
 
@@ -274,6 +258,37 @@ Parsed parseNumber(QByteArrayView field, double &value)
     const char *digits = b + (*b == '+' || *b == '-');
     if (digits == e || !(*digits == '.' || (*digits >= '0' && *digits <= '9')))
         return Parsed::Garbage;
+    // Most fields are short plain decimals ("12.50"): with at most 15 digits
+    // both the digits and the power of ten are exact doubles, so one division
+    // rounds exactly as from_chars would. Trailing zeros of the fraction are
+    // left out, so "12.00" needs no division at all.
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t mantissa = 0;
+    int count = 0, fraction = 0, zeros = 0;
+    bool point = false;
+    const char *p = digits;
+    for (; p < e && count <= 15; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            ++count;
+            if (point && *p == '0') {
+                ++zeros;
+                continue;
+            }
+            for (; zeros > 0; --zeros, ++fraction)
+                mantissa *= 10;
+            mantissa = mantissa * 10 + std::uint64_t(*p - '0');
+            fraction += point;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (p == e && count > 0 && count <= 15) {
+        const double v = fraction ? double(mantissa) / kPowers[fraction] : double(mantissa);
+        value = *b == '-' ? -v : v;
+        return Parsed::Number;
+    }
     const auto [end, ec] = std::from_chars(plus ? b + 1 : b, e, value, std::chars_format::general);
     if (ec != std::errc() || end != e)
         return Parsed::Garbage;
@@ -446,8 +461,7 @@ QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
     }
 }
 
-std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> declared, sqlite3 *db,
-                          const QString &schema, const QString &table)
+std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared)
 {
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
@@ -508,75 +522,43 @@ std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> decla
         sources.push_back({header.fields[index].offset, header.fields[index].width, column.kind, column.name});
     }
 
-    QString columns = QStringLiteral("RECNO INTEGER PRIMARY KEY");
-    for (const ItemColumn &column : declared)
-        columns += QStringLiteral(", %1 %2").arg(column.name, column.kind == ColumnKind::String ? "TEXT" : "REAL");
-    const QString target = quoted(schema) + u'.' + quoted(table);
-    exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(target));
-    exec(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(target, columns));
-
-    QString insertSql = QStringLiteral("INSERT INTO %1 VALUES (?").arg(target);
-    for (size_t i = 0; i < declared.size(); ++i)
-        insertSql += QStringLiteral(", ?");
-    insertSql += u')';
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, insertSql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
-        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
-    Statement insert(raw);
-
+    auto store = std::make_shared<ItemStore>(declared);
+    store->reserve(header.recordCount); // checked against the file's size above
     TextDecoder decoder(dbfCodePage(path, header.languageDriver));
-    std::string text;
-    std::int64_t loaded = 0;
-    exec(db, QStringLiteral("BEGIN"));
-    try {
-        for (std::uint32_t record = 0; record < header.recordCount; ++record) {
-            lastShapelibError.clear();
-            const char *tuple = DBFReadTuple(dbf.get(), int(record));
-            if (!tuple)
-                throw Error(QStringLiteral("The item table %1 is damaged: record %2 cannot be read")
-                                .arg(fileName)
-                                .arg(record + 1));
-            if (tuple[0] == '*')
+    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
+        const char *tuple = DBFReadTuple(dbf.get(), int(record));
+        if (!tuple)
+            throw Error(QStringLiteral("The item table %1 is damaged: record %2 cannot be read")
+                            .arg(fileName)
+                            .arg(record + 1));
+        if (tuple[0] == '*')
+            continue;
+        store->beginRow(std::int64_t(record) + 1);
+        for (const Source &s : sources) {
+            const QByteArrayView field(tuple + s.offset, s.width);
+            if (s.kind == ColumnKind::String) {
+                decoder.append(trimText(field), store->textBuffer());
+                store->endText();
                 continue;
-            sqlite3_bind_int64(insert.get(), 1, std::int64_t(record) + 1);
-            int param = 2;
-            for (const Source &s : sources) {
-                const QByteArrayView field(tuple + s.offset, s.width);
-                if (s.kind == ColumnKind::String) {
-                    decoder.decode(trimText(field), text);
-                    sqlite3_bind_text(insert.get(), param, text.data(), int(text.size()), SQLITE_TRANSIENT);
-                } else {
-                    double value = 0;
-                    switch (parseNumber(field, value)) {
-                    case Parsed::Null:
-                        sqlite3_bind_null(insert.get(), param);
-                        break;
-                    case Parsed::Number:
-                        sqlite3_bind_double(insert.get(), param, value);
-                        break;
-                    case Parsed::Garbage:
-                        throw Error(QStringLiteral("The item table %1 is damaged: field %2 of record %3 holds "
-                                                   "'%4', which is not a number")
-                                        .arg(fileName, QString::fromLatin1(s.name))
-                                        .arg(record + 1)
-                                        .arg(printable(field).trimmed()));
-                    }
-                }
-                ++param;
             }
-            if (sqlite3_step(insert.get()) != SQLITE_DONE)
-                throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
-            sqlite3_reset(insert.get());
-            ++loaded;
+            double value = 0;
+            switch (parseNumber(field, value)) {
+            case Parsed::Null:
+                store->appendNumber(ItemStore::kNull);
+                break;
+            case Parsed::Number:
+                store->appendNumber(value);
+                break;
+            case Parsed::Garbage:
+                throw Error(QStringLiteral("The item table %1 is damaged: field %2 of record %3 holds "
+                                           "'%4', which is not a number")
+                                .arg(fileName, QString::fromLatin1(s.name))
+                                .arg(record + 1)
+                                .arg(printable(field).trimmed()));
+            }
         }
-        exec(db, QStringLiteral("COMMIT"));
-    } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(target).toUtf8().constData(), nullptr,
-                     nullptr, nullptr);
-        throw;
     }
-    return loaded;
+    return store;
 }
 
 } // namespace vestor

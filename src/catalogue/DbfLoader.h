@@ -1,14 +1,14 @@
 #pragma once
 
 #include "Columns.h"
+#include "ItemStore.h"
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
-
-struct sqlite3;
 
 namespace vestor {
 
@@ -40,12 +40,10 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
 // Returns a name QStringDecoder knows.
 QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver);
 
-// Loads the dBase table at `path` into `db` as table `schema`.`table`, with an
-// INTEGER PRIMARY KEY column RECNO holding the record's position in the file
-// followed by the declared columns (checked by name and kind). Deleted records
-// are skipped; text is decoded and stripped of its padding; blank numbers
-// become NULL. Returns the number of rows loaded. Throws Error on any fault.
-std::int64_t loadDbfTable(const QString &path, std::span<const ItemColumn> declared, sqlite3 *db,
-                          const QString &schema, const QString &table);
+// Loads the dBase table at `path`: RECNO, the record's position in the file,
+// then the declared columns (checked by name and kind). Deleted records are
+// skipped; text is decoded and stripped of its padding; blank numbers become
+// null. Throws Error on any fault.
+std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared);
 
 } // namespace vestor

@@ -3,6 +3,7 @@
 #include "Convert.h"
 #include "DbfLoader.h"
 #include "Error.h"
+#include "ItemTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,6 +58,12 @@ void Database::open()
         sqlite3_close_v2(db);
         throw Error(QStringLiteral("Cannot open database '%1': %2").arg(databaseName, message));
     }
+    try {
+        itemTables_ = registerItemTables(db);
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
     db_ = db;
 }
 
@@ -101,7 +108,9 @@ void Table::open()
         sqlite3_free(message);
         throw Error(QStringLiteral("Cannot open table %1: %2").arg(tableName, text));
     }
-    records_ = loadDbfTable(file, declared_, db->handle(), schema, table);
+    const std::shared_ptr<ItemStore> store = loadDbfTable(file, declared_);
+    createItemTable(db->itemTables(), db->handle(), schema, table, store);
+    records_ = qint64(store->rowCount());
     active_ = true;
 }
 

@@ -3,8 +3,9 @@
 // A small stand-in for a desktop database engine: a named database on a
 // directory of dBase tables, tables opened with their declared fields, and
 // parameterised queries whose current row is read field by field. The SQL
-// runs on SQLite: each opened table file NAME.EXT is loaded into an attached
-// in-memory schema NAME as table EXT, so "FROM Subjects.dbf" names it.
+// runs on SQLite: each opened table file NAME.EXT is loaded and served as the
+// virtual table EXT of an attached in-memory schema NAME (ItemTable.h), so
+// "FROM Subjects.dbf" names it.
 
 #include "Columns.h"
 
@@ -22,6 +23,7 @@ struct sqlite3_stmt;
 namespace vestor {
 
 class Database;
+class ItemTables;
 
 // The databases of one program, found by name.
 class Session {
@@ -50,10 +52,12 @@ public:
     // Connects on first use; throws Error when the driver is unknown.
     void open();
     sqlite3 *handle() const { return db_; }
+    ItemTables *itemTables() const { return itemTables_; }
 
 private:
     Session &session_;
     sqlite3 *db_ = nullptr;
+    ItemTables *itemTables_ = nullptr; // owned by the connection
 };
 
 class Table {

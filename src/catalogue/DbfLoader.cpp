@@ -18,7 +18,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace vestor {
@@ -213,30 +212,44 @@ public:
             // Code pages map their unassigned bytes to C1 controls (0x98 in Windows-1251).
             if (c.isEmpty() || (b >= 0x80 && c[0].unicode() >= 0x80 && c[0].unicode() <= 0x9F))
                 c = QChar(QChar::ReplacementCharacter);
-            table_[b] = c.toStdString();
-            asciiAsIs_ = asciiAsIs_ && (b >= 0x80 || table_[b] == std::string(1, char(b)));
+            const QByteArray utf8 = c.toUtf8();
+            if (utf8.size() > 4) {
+                singleByte_ = false;
+                break;
+            }
+            table_[b].length = std::uint8_t(utf8.size());
+            std::memcpy(table_[b].bytes, utf8.constData(), std::size_t(utf8.size()));
         }
     }
 
     void append(QByteArrayView bytes, std::string &out)
     {
-        if (singleByte_) {
-            for (char c : bytes) {
-                if (asciiAsIs_ && std::uint8_t(c) < 0x80)
-                    out += c;
-                else
-                    out += table_[std::uint8_t(c)];
-            }
-        } else {
+        if (!singleByte_) {
             out += QString(decoder_.decode(bytes)).toStdString();
+            return;
         }
+        char buffer[1024];
+        std::size_t n = 0;
+        for (char c : bytes) {
+            if (n + 4 > sizeof buffer) {
+                out.append(buffer, n);
+                n = 0;
+            }
+            const Utf8 &u = table_[std::uint8_t(c)];
+            std::memcpy(buffer + n, u.bytes, 4);
+            n += u.length;
+        }
+        out.append(buffer, n);
     }
 
 private:
+    struct Utf8 {
+        std::uint8_t length = 0;
+        char bytes[4] = {};
+    };
     QStringDecoder decoder_;
     bool singleByte_ = true;
-    bool asciiAsIs_ = true; // bytes below 0x80 stand for themselves
-    std::array<std::string, 256> table_;
+    std::array<Utf8, 256> table_;
 };
 
 // Fields are padded with blanks (or NULs) to their width, most of it in
@@ -248,6 +261,14 @@ std::uint64_t word(const char *p)
     std::uint64_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
+}
+
+// Whether n bytes at a and b are the same; fields of 8 to 16 bytes take two word compares.
+bool sameBytes(const char *a, const char *b, std::size_t n)
+{
+    if (n >= 8 && n <= 16)
+        return word(a) == word(b) && word(a + n - 8) == word(b + n - 8);
+    return std::memcmp(a, b, n) == 0;
 }
 
 // The end of [b, e) without its trailing blanks and NULs.
@@ -535,6 +556,7 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
         int width;
         ColumnKind kind;
         const char *name;
+        std::string zero; // how the column's writer spells 0 ("        0.00"), to spot it at once
     };
     std::vector<Source> sources;
     for (const ItemColumn &column : declared) {
@@ -550,83 +572,50 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
         if (!fits)
             throw Error(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
                             .arg(name, column.kind == ColumnKind::String ? "String" : "Float", kindName(type)));
-        sources.push_back({header.fields[index].offset, header.fields[index].width, column.kind, column.name});
+        const DbfField &f = header.fields[index];
+        std::string zero = f.decimals > 0 ? "0." + std::string(std::size_t(f.decimals), '0') : "0";
+        if (int(zero.size()) <= f.width)
+            zero.insert(0, std::size_t(f.width) - zero.size(), ' ');
+        else
+            zero.clear();
+        sources.push_back({f.offset, f.width, column.kind, column.name, std::move(zero)});
     }
 
     TextDecoder decoder(dbfCodePage(path, header.languageDriver));
-    auto readRecord = [&](std::uint32_t record) {
+    auto store = std::make_shared<ItemStore>(declared);
+    store->reserve(header.recordCount); // checked against the file's size above
+    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
         const char *tuple = DBFReadTuple(dbf.get(), int(record));
         if (!tuple)
             throw Error(QStringLiteral("The item table %1 is damaged: record %2 cannot be read")
                             .arg(fileName)
                             .arg(record + 1));
-        return tuple;
-    };
-    auto store = std::make_shared<ItemStore>(declared);
-
-    // First pass: the live records and the group (item type) of each, so that
-    // the second pass can put every row in its place.
-    const int groupSource = store->groupColumn() - 1;
-    std::unordered_map<std::string, std::uint32_t> groupOf;
-    std::vector<std::string> groupValues;
-    std::vector<std::uint32_t> groupOfRecord, live, groupSize;
-    std::string value;
-    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
-        const char *tuple = readRecord(record);
         if (tuple[0] == '*')
             continue;
-        live.push_back(record);
-        value.clear();
-        if (groupSource >= 0)
-            decoder.append(trimText(QByteArrayView(tuple + sources[groupSource].offset, sources[groupSource].width)), value);
-        const auto [it, added] = groupOf.try_emplace(value, std::uint32_t(groupValues.size()));
-        if (added) {
-            groupValues.push_back(value);
-            groupSize.push_back(0);
-        }
-        groupOfRecord.push_back(it->second);
-        ++groupSize[it->second];
-    }
-    std::vector<std::pair<std::string, std::uint32_t>> groupStarts;
-    std::vector<std::uint32_t> next; // the next free row of each group
-    std::uint32_t first = 0;
-    for (std::size_t g = 0; g < groupValues.size(); ++g) {
-        groupStarts.emplace_back(std::move(groupValues[g]), first);
-        next.push_back(first);
-        first += groupSize[g];
-    }
-    std::vector<std::uint32_t> rowOf(live.size());
-    for (std::size_t i = 0; i < live.size(); ++i)
-        rowOf[i] = next[groupOfRecord[i]]++;
-    store->setLayout(std::move(groupStarts), rowOf);
-
-    // Second pass: every value of every live record, into its row.
-    std::vector<double *> numbers(sources.size(), nullptr);
-    for (std::size_t c = 0; c < sources.size(); ++c)
-        if (sources[c].kind == ColumnKind::Float)
-            numbers[c] = store->numbersToFill(int(c) + 1);
-    for (std::size_t i = 0; i < live.size(); ++i) {
-        const std::uint32_t record = live[i];
-        const std::uint32_t row = rowOf[i];
-        const char *tuple = readRecord(record);
-        store->setRecno(row, std::int64_t(record) + 1);
+        store->addRow(std::int64_t(record) + 1);
         for (std::size_t c = 0; c < sources.size(); ++c) {
             const Source &s = sources[c];
             const QByteArrayView field(tuple + s.offset, s.width);
-            if (!numbers[c]) {
-                const int column = int(c) + 1;
+            const int column = int(c) + 1;
+            if (s.kind == ColumnKind::String) {
                 std::string &buffer = store->textBuffer(column);
                 const std::size_t start = buffer.size();
                 decoder.append(trimText(field), buffer);
-                store->setText(column, row, start);
+                store->addText(column, start);
                 continue;
             }
-            double &number = numbers[c][row];
+            // Most stats of most items are 0.
+            if (!s.zero.empty() && sameBytes(field.data(), s.zero.data(), s.zero.size())) {
+                store->addNumber(column, 0.0);
+                continue;
+            }
+            double number = 0;
             switch (parseNumber(field, number)) {
             case Parsed::Null:
-                number = ItemStore::kNull;
+                store->addNumber(column, ItemStore::kNull);
                 break;
             case Parsed::Number:
+                store->addNumber(column, number);
                 break;
             case Parsed::Garbage:
                 throw Error(QStringLiteral("The item table %1 is damaged: field %2 of record %3 holds "

@@ -2,51 +2,75 @@
 
 #include "Error.h"
 
+#include <algorithm>
+
 namespace vestor {
 
 ItemStore::ItemStore(std::span<const ItemColumn> declared)
 {
-    columns_.push_back({"RECNO", false, {}, {}, {}});
+    columns_.push_back({"RECNO", false});
     for (const ItemColumn &c : declared) {
-        columns_.push_back({c.name, c.kind == ColumnKind::String, {}, {}, {}});
-        if (groupColumn_ < 0 && columns_.back().text)
-            groupColumn_ = int(columns_.size()) - 1;
+        columns_.push_back({c.name, c.kind == ColumnKind::String});
+        if (typeColumn_ < 0 && columns_.back().text)
+            typeColumn_ = int(columns_.size()) - 1;
     }
     codes_.resize(columns_.size());
+    if (typeColumn_ >= 0)
+        codes_[typeColumn_] = std::make_unique<Codes>();
 }
 
-void ItemStore::setLayout(std::vector<std::pair<std::string, std::uint32_t>> groupStarts,
-                          std::vector<std::uint32_t> fileOrder)
+void ItemStore::reserve(std::size_t rows)
 {
-    const std::size_t rows = fileOrder.size();
-    recno_.assign(rows, 0);
+    recno_.reserve(rows);
     for (std::size_t c = 1; c < columns_.size(); ++c) {
         if (columns_[c].text)
-            columns_[c].spans.assign(rows, {0, 0});
+            columns_[c].spans.reserve(rows);
         else
-            columns_[c].numbers.assign(rows, kNull);
+            columns_[c].floats.reserve(rows);
     }
-    groups_.clear();
-    for (std::size_t g = 0; g < groupStarts.size(); ++g) {
-        const std::uint32_t end = g + 1 < groupStarts.size() ? groupStarts[g + 1].second : std::uint32_t(rows);
-        groups_.emplace(std::move(groupStarts[g].first), std::pair{groupStarts[g].second, end});
-    }
-    fileOrder_ = std::move(fileOrder);
+    if (typeColumn_ >= 0)
+        codes_[typeColumn_]->code.reserve(rows);
 }
 
-void ItemStore::setText(int column, std::uint32_t row, std::size_t start)
+std::vector<double> &ItemStore::widen(Column &c)
+{
+    if (!c.wide) {
+        c.doubles.reserve(c.floats.capacity());
+        c.doubles.assign(c.floats.begin(), c.floats.end());
+        std::vector<float>().swap(c.floats);
+        c.wide = true;
+    }
+    return c.doubles;
+}
+
+void ItemStore::addRow(std::int64_t recno)
+{
+    if (recno_.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(QStringLiteral("The item table is too large: it holds more than 4294967295 rows"));
+    recno_.push_back(recno);
+}
+
+void ItemStore::addText(int column, std::size_t start)
 {
     Column &c = columns_[column];
     if (c.chars.size() > std::numeric_limits<std::uint32_t>::max())
         throw Error(QStringLiteral("The item table is too large: the texts of column %1 exceed 4 GB")
                         .arg(QString::fromLatin1(c.name)));
-    c.spans[row] = {std::uint32_t(start), std::uint32_t(c.chars.size() - start)};
+    const auto row = std::uint32_t(c.spans.size());
+    c.spans.emplace_back(std::uint32_t(start), std::uint32_t(c.chars.size() - start));
+    if (column == typeColumn_)
+        codes_[column]->add(text(column, row), row);
 }
 
-std::pair<std::uint32_t, std::uint32_t> ItemStore::group(std::string_view value) const
+void ItemStore::Codes::add(std::string_view value, std::uint32_t row)
 {
-    const auto it = groups_.find(std::string(value));
-    return it == groups_.end() ? std::pair<std::uint32_t, std::uint32_t>{0, 0} : it->second;
+    auto it = of.find(value);
+    if (it == of.end()) {
+        it = of.emplace(std::string(value), std::uint32_t(rows.size())).first;
+        rows.emplace_back();
+    }
+    code.push_back(it->second);
+    rows[it->second].push_back(row);
 }
 
 const ItemStore::Codes &ItemStore::codes(int column) const
@@ -54,16 +78,33 @@ const ItemStore::Codes &ItemStore::codes(int column) const
     auto &codes = codes_[column];
     if (!codes) {
         codes = std::make_unique<Codes>();
-        codes->code.resize(rowCount());
-        for (std::uint32_t row = 0; row < rowCount(); ++row) {
-            const auto [it, added] = codes->of.try_emplace(text(column, row), std::uint32_t(codes->rows.size()));
-            if (added)
-                codes->rows.emplace_back();
-            codes->code[row] = it->second;
-            codes->rows[it->second].push_back(row);
-        }
+        codes->code.reserve(rowCount());
+        for (std::uint32_t row = 0; row < rowCount(); ++row)
+            codes->add(text(column, row), row);
     }
     return *codes;
+}
+
+const std::vector<std::uint32_t> &ItemStore::sorted(int textColumn, std::uint32_t code, int numberColumn) const
+{
+    auto &rows = sorted_[std::uint64_t(code) << 16 | std::uint64_t(textColumn) << 8 | std::uint64_t(numberColumn)];
+    const std::vector<std::uint32_t> &all = codes(textColumn).rows[code];
+    if (!rows.empty() || all.empty())
+        return rows;
+    // Stats are mostly zero: nulls and zeros are set apart in file order, and
+    // only the other values need sorting.
+    withNumbers(numberColumn, [&](const auto *v) {
+        std::vector<std::uint32_t> nulls, negative, zeros, positive;
+        for (std::uint32_t row : all)
+            (isNull(v[row]) ? nulls : v[row] < 0 ? negative : v[row] == 0 ? zeros : positive).push_back(row);
+        auto byValue = [v](std::uint32_t a, std::uint32_t b) { return v[a] < v[b] || (v[a] == v[b] && a < b); };
+        std::sort(negative.begin(), negative.end(), byValue);
+        std::sort(positive.begin(), positive.end(), byValue);
+        rows.reserve(all.size());
+        for (const auto *part : {&nulls, &negative, &zeros, &positive})
+            rows.insert(rows.end(), part->begin(), part->end());
+    });
+    return rows;
 }
 
 } // namespace vestor

@@ -1,17 +1,14 @@
 #pragma once
 
-// The loaded item table, column by column: what the virtual table Subjects.dbf
-// serves to SQLite. Column 0 is RECNO, the record's position in the file;
-// columns 1.. are the declared columns in their order.
-//
-// Rows are grouped by the value of the first text column (TYPE): every
-// best-item query names one or two item types, and a group's rows lie
-// together in every column. Within a group they keep the file's order.
+// The loaded item table, column by column, rows in file order: what the
+// virtual table Subjects.dbf serves to SQLite. Column 0 is RECNO, the
+// record's position in the file; columns 1.. are the declared columns.
 
 #include "Columns.h"
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <span>
@@ -32,63 +29,89 @@ public:
     // A number column's null: no dBase number reads as NaN, so NaN can stand for it.
     static constexpr double kNull = std::numeric_limits<double>::quiet_NaN();
     static bool isNull(double v) { return std::isnan(v); }
+    // SQLite's order of numbers: NULL first.
+    static bool less(double x, double y) { return isNull(x) ? !isNull(y) : !isNull(y) && x < y; }
 
     int columnCount() const { return int(columns_.size()); }
     const char *columnName(int column) const { return columns_[column].name; }
     bool isText(int column) const { return columns_[column].text; }
     std::size_t rowCount() const { return recno_.size(); }
 
-    std::int64_t recno(std::uint32_t row) const { return recno_[row]; }
-    double number(int column, std::uint32_t row) const { return columns_[column].numbers[row]; }
-    const double *numbers(int column) const { return columns_[column].numbers.data(); }
+    std::int64_t recno(std::uint32_t row) const { return recno_[row]; } // grows with the row
+    double number(int column, std::uint32_t row) const
+    {
+        const Column &c = columns_[column];
+        return c.wide ? c.doubles[row] : double(c.floats[row]);
+    }
+    // Calls f with the column's values by row: a const float * or a const double *.
+    template <typename F> decltype(auto) withNumbers(int column, F &&f) const
+    {
+        const Column &c = columns_[column];
+        return c.wide ? f(c.doubles.data()) : f(c.floats.data());
+    }
     std::string_view text(int column, std::uint32_t row) const
     {
         const Column &c = columns_[column];
         return {c.chars.data() + c.spans[row].first, c.spans[row].second};
     }
 
-    // The column whose groups the rows lie in; -1 when there is no text column.
-    int groupColumn() const { return groupColumn_; }
-    // The rows [first, second) whose group column holds `value`; empty when none does.
-    std::pair<std::uint32_t, std::uint32_t> group(std::string_view value) const;
-    // Every row, in file order.
-    const std::vector<std::uint32_t> &fileOrder() const { return fileOrder_; }
-
-    // A text column's values as small numbers, made on first use.
+    // A text column's values as small numbers: the code of each row, the code
+    // of each value, and each code's rows in file order. Made on first use;
+    // for the item type column (the first text column), while loading.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
     struct Codes {
-        std::vector<std::uint32_t> code;                      // by row
-        std::unordered_map<std::string_view, std::uint32_t> of; // value -> code
-        std::vector<std::vector<std::uint32_t>> rows;         // code -> its rows, in row order
+        std::vector<std::uint32_t> code;
+        std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> of;
+        std::vector<std::vector<std::uint32_t>> rows;
+        void add(std::string_view value, std::uint32_t row);
     };
     const Codes &codes(int column) const;
+    int typeColumn() const { return typeColumn_; }
 
-    // Loading. The loader places each row where its group puts it:
-    // setLayout(), then per row setRecno(), the numbers and setText() in any order.
-    // `groupStarts` holds each group's value and first row, in row order;
-    // `fileOrder` the row of each record, in file order.
-    void setLayout(std::vector<std::pair<std::string, std::uint32_t>> groupStarts, std::vector<std::uint32_t> fileOrder);
-    void setRecno(std::uint32_t row, std::int64_t recno) { recno_[row] = recno; }
-    // A number column's values by row, for the loader to fill.
-    double *numbersToFill(int column) { return columns_[column].numbers.data(); }
-    // Text is appended to textBuffer(column) by the caller, from `start` on.
+    // The rows of one code of a text column in the order of a number column:
+    // by value, null first as in SQLite, equal values in file order. Made on first use.
+    const std::vector<std::uint32_t> &sorted(int textColumn, std::uint32_t code, int numberColumn) const;
+
+    // Loading, one row at a time in file order: addRow(), then each declared
+    // column's value: addNumber(), or the text appended to textBuffer()
+    // followed by addText().
+    void reserve(std::size_t rows);
+    void addRow(std::int64_t recno);
+    void addNumber(int column, double v)
+    {
+        Column &c = columns_[column];
+        if (!c.wide && (isNull(v) || (std::fabs(v) <= std::numeric_limits<float>::max() && double(float(v)) == v)))
+            c.floats.push_back(float(v));
+        else
+            widen(c).push_back(v);
+    }
     std::string &textBuffer(int column) { return columns_[column].chars; }
-    void setText(int column, std::uint32_t row, std::size_t start);
+    void addText(int column, std::size_t start);
 
 private:
+    // Numbers are kept as floats, half the memory, while every value of the
+    // column is one exactly (whole numbers, halves, quarters...); the first
+    // that is not turns the column to doubles.
     struct Column {
         const char *name;
         bool text;
-        std::vector<double> numbers;
-        std::string chars; // every value, in file order
+        bool wide = false;
+        std::vector<float> floats;
+        std::vector<double> doubles;
+        std::string chars; // every value, one after another
         std::vector<std::pair<std::uint32_t, std::uint32_t>> spans; // by row: where in chars, how long
     };
 
+    static std::vector<double> &widen(Column &c);
+
     std::vector<Column> columns_;
     std::vector<std::int64_t> recno_;
-    int groupColumn_ = -1;
-    std::unordered_map<std::string, std::pair<std::uint32_t, std::uint32_t>> groups_;
-    std::vector<std::uint32_t> fileOrder_;
+    int typeColumn_ = -1;
     mutable std::vector<std::unique_ptr<Codes>> codes_;
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> sorted_;
 };
 
 } // namespace vestor

@@ -111,22 +111,26 @@ struct Filter {
                     rows[kept++] = row;
         };
         // NaN, the null, fails every comparison, as NULL does.
-        const double *v = !text && column > 0 ? store.numbers(column) : nullptr;
         const double x = numbers.empty() ? 0 : numbers.front();
+        auto compareAll = [&](const auto *v) {
+            switch (op) {
+            case SQLITE_INDEX_CONSTRAINT_LE: keepIf([&](std::uint32_t r) { return v[r] <= x; }); break;
+            case SQLITE_INDEX_CONSTRAINT_LT: keepIf([&](std::uint32_t r) { return v[r] < x; }); break;
+            case SQLITE_INDEX_CONSTRAINT_GE: keepIf([&](std::uint32_t r) { return v[r] >= x; }); break;
+            case SQLITE_INDEX_CONSTRAINT_GT: keepIf([&](std::uint32_t r) { return v[r] > x; }); break;
+            default:
+                if (numbers.size() == 1)
+                    keepIf([&](std::uint32_t r) { return v[r] == x; });
+                else
+                    keepIf([&](std::uint32_t r) { return admits(store, r); });
+            }
+        };
         if (codeOfRow && codes.size() <= 2) {
             const std::uint32_t *code = codeOfRow->data();
             const std::uint32_t a = codes.front(), b = codes.back();
             keepIf([&](std::uint32_t r) { return code[r] == a || code[r] == b; });
-        } else if (v && op == SQLITE_INDEX_CONSTRAINT_LE) {
-            keepIf([&](std::uint32_t r) { return v[r] <= x; });
-        } else if (v && op == SQLITE_INDEX_CONSTRAINT_LT) {
-            keepIf([&](std::uint32_t r) { return v[r] < x; });
-        } else if (v && op == SQLITE_INDEX_CONSTRAINT_GE) {
-            keepIf([&](std::uint32_t r) { return v[r] >= x; });
-        } else if (v && op == SQLITE_INDEX_CONSTRAINT_GT) {
-            keepIf([&](std::uint32_t r) { return v[r] > x; });
-        } else if (v && numbers.size() == 1) {
-            keepIf([&](std::uint32_t r) { return v[r] == x; });
+        } else if (!text && column > 0) {
+            store.withNumbers(column, compareAll);
         } else {
             keepIf([&](std::uint32_t r) { return admits(store, r); });
         }
@@ -189,26 +193,32 @@ Judged makeFilter(const ItemStore &store, const Term &term, sqlite3_value *arg, 
     } else if (addValue(f, arg) == Judged::Untestable) {
         return Judged::Untestable;
     }
+    // Each value once: the rows of a value are looked up per value.
+    std::sort(f.numbers.begin(), f.numbers.end());
+    f.numbers.erase(std::unique(f.numbers.begin(), f.numbers.end()), f.numbers.end());
+    std::sort(f.texts.begin(), f.texts.end());
+    f.texts.erase(std::unique(f.texts.begin(), f.texts.end()), f.texts.end());
     return f.numbers.empty() && f.texts.empty() ? Judged::MatchesNothing : Judged::Testable;
 }
 
 struct Cursor : sqlite3_vtab_cursor {
     const ItemStore *store = nullptr;
-    std::vector<std::uint32_t> rows;
+    std::vector<std::uint32_t> rows; // handed out so far, or all of them
     std::size_t at = 0;
-    // Rows handed out in the order of a number column: sorted only as far as read.
-    int orderColumn = -1;
+    int orderColumn = -1; // 0 for RECNO
     bool descending = false;
+    // Rows sorted by a number column only as far as they are read.
     std::size_t sortedUpTo = 0;
+    // Or rows drawn on demand from groups already in the column's order, merged
+    // and tested: a maximum reads one row and stops.
+    std::vector<std::pair<const std::uint32_t *, const std::uint32_t *>> runs; // rows still to read
+    std::vector<Filter> tests;
 
     bool before(std::uint32_t a, std::uint32_t b) const
     {
         const double x = store->number(orderColumn, a);
         const double y = store->number(orderColumn, b);
-        // NULL sorts first, as in SQLite; DESC turns the whole order round.
-        const bool less = ItemStore::isNull(x) ? !ItemStore::isNull(y) : !ItemStore::isNull(y) && x < y;
-        const bool greater = ItemStore::isNull(y) ? !ItemStore::isNull(x) : !ItemStore::isNull(x) && x > y;
-        return descending ? greater : less;
+        return descending ? ItemStore::less(y, x) : ItemStore::less(x, y);
     }
 
     void sortFrom(std::size_t from)
@@ -219,14 +229,29 @@ struct Cursor : sqlite3_vtab_cursor {
         std::partial_sort(rows.begin() + std::ptrdiff_t(from), rows.begin() + std::ptrdiff_t(first), rows.end(), cmp);
         sortedUpTo = first;
     }
-};
 
-int fail(sqlite3_vtab *vtab, const char *message)
-{
-    sqlite3_free(vtab->zErrMsg);
-    vtab->zErrMsg = sqlite3_mprintf("%s", message);
-    return SQLITE_ERROR;
-}
+    // Appends the next admitted row of the runs; false when there is none.
+    bool pull()
+    {
+        for (;;) {
+            std::pair<const std::uint32_t *, const std::uint32_t *> *best = nullptr;
+            for (auto &run : runs) {
+                if (run.first == run.second)
+                    continue;
+                // Ascending runs are read from the front, descending ones from the back.
+                if (!best || before(descending ? run.second[-1] : *run.first, descending ? best->second[-1] : *best->first))
+                    best = &run;
+            }
+            if (!best)
+                return false;
+            const std::uint32_t row = descending ? *--best->second : *best->first++;
+            if (std::all_of(tests.begin(), tests.end(), [&](const Filter &f) { return f.admits(*store, row); })) {
+                rows.push_back(row);
+                return true;
+            }
+        }
+    }
+};
 
 int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
 {
@@ -312,35 +337,93 @@ int close(sqlite3_vtab_cursor *cursor)
     return SQLITE_OK;
 }
 
-// Where a scan starts: the rows that one equality on a text column names.
-struct Start {
-    std::size_t size = 0;
-    std::vector<std::pair<const std::uint32_t *, const std::uint32_t *>> lists; // owned by the store
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;               // groups of rows
-    bool inFileOrder = false; // lists and ranges come one after another in file order
-};
-
-Start startFor(const ItemStore &store, const Filter &f)
+// Keeps the rows that every filter admits.
+void keepAdmitted(const ItemStore &store, const std::vector<const Filter *> &filters, std::vector<std::uint32_t> &rows)
 {
-    Start s;
-    if (f.column == store.groupColumn()) {
-        for (const std::string &value : f.texts) {
-            const auto range = store.group(value);
-            if (range.first < range.second)
-                s.ranges.push_back(range);
-            s.size += range.second - range.first;
-        }
-        s.inFileOrder = s.ranges.size() <= 1;
-    } else {
-        const ItemStore::Codes &codes = store.codes(f.column);
-        for (std::uint32_t code : f.codes) {
-            const auto &rows = codes.rows[code];
-            s.lists.emplace_back(rows.data(), rows.data() + rows.size());
-            s.size += rows.size();
-        }
-        s.inFileOrder = false;
+    std::size_t n = rows.size();
+    for (const Filter *f : filters)
+        n = f->keep(store, std::span(rows).first(n));
+    rows.resize(n);
+}
+
+// The rows of the lists, in file order.
+std::vector<std::uint32_t> merged(const std::vector<const std::vector<std::uint32_t> *> &lists)
+{
+    std::vector<std::uint32_t> rows;
+    for (const auto *list : lists) {
+        const auto middle = std::ptrdiff_t(rows.size());
+        rows.insert(rows.end(), list->begin(), list->end());
+        std::inplace_merge(rows.begin(), rows.begin() + middle, rows.end());
     }
-    return s;
+    return rows;
+}
+
+void orderRows(Cursor &cursor, bool inFileOrder)
+{
+    cursor.sortedUpTo = cursor.rows.size();
+    if (cursor.orderColumn == 0) {
+        // Rows stand in file order, which is RECNO's.
+        if (!inFileOrder)
+            std::sort(cursor.rows.begin(), cursor.rows.end());
+        if (cursor.descending)
+            std::reverse(cursor.rows.begin(), cursor.rows.end());
+    } else if (cursor.orderColumn > 0) {
+        cursor.sortFrom(0);
+    }
+}
+
+// The rows of the named item types through their rows in the order of a
+// number column, when the query has an equality on that column or asks for
+// that order: what SQLite would do with an index on the type and the column.
+// Returns false when neither applies.
+bool filterByType(Cursor &cursor, std::vector<Filter> &filters)
+{
+    const ItemStore &store = *cursor.store;
+    const int typeColumn = store.typeColumn();
+    const auto type = std::find_if(filters.begin(), filters.end(), [&](const Filter &f) {
+        return f.column == typeColumn && f.codeOfRow;
+    });
+    if (type == filters.end())
+        return false;
+    const auto equal = std::find_if(filters.begin(), filters.end(), [](const Filter &f) {
+        return !f.text && f.column > 0 && f.op == SQLITE_INDEX_CONSTRAINT_EQ;
+    });
+    if (equal == filters.end() && cursor.orderColumn <= 0)
+        return false;
+    const Filter *numberEquality = equal == filters.end() ? nullptr : &*equal;
+    std::vector<const Filter *> rest;
+    for (const Filter &f : filters)
+        if (&f != &*type && &f != numberEquality)
+            rest.push_back(&f);
+
+    if (numberEquality) {
+        // Each value's rows, found by halving; in file order within a type.
+        const int column = numberEquality->column;
+        for (std::uint32_t code : type->codes) {
+            const std::vector<std::uint32_t> &sorted = store.sorted(typeColumn, code, column);
+            for (double x : numberEquality->numbers) {
+                const auto from = std::partition_point(sorted.begin(), sorted.end(), [&](std::uint32_t r) {
+                    return ItemStore::less(store.number(column, r), x);
+                });
+                const auto to = std::partition_point(from, sorted.end(), [&](std::uint32_t r) {
+                    return !ItemStore::less(x, store.number(column, r));
+                });
+                cursor.rows.insert(cursor.rows.end(), from, to);
+            }
+        }
+        keepAdmitted(store, rest, cursor.rows);
+        orderRows(cursor, type->codes.size() == 1 && numberEquality->numbers.size() == 1);
+        return true;
+    }
+
+    for (std::uint32_t code : type->codes) {
+        const std::vector<std::uint32_t> &sorted = store.sorted(typeColumn, code, cursor.orderColumn);
+        cursor.runs.emplace_back(sorted.data(), sorted.data() + sorted.size());
+    }
+    for (const Filter *f : rest)
+        cursor.tests.push_back(*f);
+    cursor.pull();
+    return true;
 }
 
 void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
@@ -348,6 +431,11 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
     const ItemStore &store = *cursor.store;
     cursor.rows.clear();
     cursor.at = 0;
+    cursor.runs.clear();
+    cursor.tests.clear();
+    cursor.orderColumn = idxNum > 0 ? (idxNum - 1) / 2 : -1;
+    cursor.descending = idxNum > 0 && (idxNum - 1) % 2 == 1;
+    cursor.sortedUpTo = 0;
     const std::vector<Term> terms = decode(idxStr);
     std::vector<Filter> filters;
     for (std::size_t i = 0; i < terms.size() && int(i) < argc; ++i) {
@@ -364,7 +452,7 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
     }
     // Equalities on text compare codes, not text; values no row holds match nothing.
     for (Filter &f : filters) {
-        if (!f.text || f.op != SQLITE_INDEX_CONSTRAINT_EQ || f.column == store.groupColumn())
+        if (!f.text || f.op != SQLITE_INDEX_CONSTRAINT_EQ)
             continue;
         const ItemStore::Codes &codes = store.codes(f.column);
         for (const std::string &value : f.texts)
@@ -378,70 +466,39 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
     std::stable_sort(filters.begin(), filters.end(), [](const Filter &a, const Filter &b) {
         return (a.text && !a.codeOfRow) < (b.text && !b.codeOfRow);
     });
+    if (filterByType(cursor, filters))
+        return;
 
-    // Start from the fewest rows that one equality on text names.
-    int chosen = -1;
-    Start start;
-    for (std::size_t i = 0; i < filters.size(); ++i) {
-        if (!filters[i].text || filters[i].op != SQLITE_INDEX_CONSTRAINT_EQ)
+    // Start from the fewest rows that one equality on text names, else from all.
+    const Filter *start = nullptr;
+    std::size_t fewest = store.rowCount();
+    for (const Filter &f : filters) {
+        if (!f.codeOfRow)
             continue;
-        Start s = startFor(store, filters[i]);
-        if (chosen < 0 || s.size < start.size) {
-            chosen = int(i);
-            start = std::move(s);
+        std::size_t n = 0;
+        for (std::uint32_t code : f.codes)
+            n += store.codes(f.column).rows[code].size();
+        if (!start || n < fewest) {
+            start = &f;
+            fewest = n;
         }
     }
-    bool inFileOrder = true;
-    std::vector<std::size_t> runs; // where each stretch in file order begins
-    std::vector<std::uint32_t> &rows = cursor.rows;
-    if (chosen < 0) {
-        rows = store.fileOrder();
+    std::vector<const Filter *> rest;
+    for (const Filter &f : filters)
+        if (&f != start)
+            rest.push_back(&f);
+    if (start) {
+        std::vector<const std::vector<std::uint32_t> *> lists;
+        for (std::uint32_t code : start->codes)
+            lists.push_back(&store.codes(start->column).rows[code]);
+        cursor.rows = lists.size() == 1 ? *lists.front() : merged(lists);
     } else {
-        inFileOrder = start.inFileOrder;
-        for (const auto &[first, end] : start.ranges) {
-            runs.push_back(rows.size());
-            for (std::uint32_t row = first; row < end; ++row)
-                rows.push_back(row);
-        }
-        for (const auto &[first, end] : start.lists)
-            rows.insert(rows.end(), first, end);
+        cursor.rows.resize(store.rowCount());
+        for (std::uint32_t row = 0; row < cursor.rows.size(); ++row)
+            cursor.rows[row] = row;
     }
-    // Each run is filtered where it stands and moved down over what was dropped.
-    if (runs.empty())
-        runs.push_back(0);
-    runs.push_back(rows.size());
-    std::size_t kept = 0;
-    for (std::size_t r = 0; r + 1 < runs.size(); ++r) {
-        std::span<std::uint32_t> run(rows.data() + runs[r], runs[r + 1] - runs[r]);
-        std::size_t n = run.size();
-        for (std::size_t i = 0; i < filters.size(); ++i)
-            if (int(i) != chosen)
-                n = filters[i].keep(store, run.first(n));
-        std::copy(run.begin(), run.begin() + std::ptrdiff_t(n), rows.begin() + std::ptrdiff_t(kept));
-        runs[r] = kept;
-        kept += n;
-    }
-    rows.resize(kept);
-    runs.back() = kept;
-
-    cursor.orderColumn = idxNum > 0 ? (idxNum - 1) / 2 : -1;
-    cursor.descending = idxNum > 0 && (idxNum - 1) % 2 == 1;
-    cursor.sortedUpTo = cursor.rows.size();
-    if (cursor.orderColumn == 0) {
-        auto byRecno = [&](std::uint32_t a, std::uint32_t b) { return store.recno(a) < store.recno(b); };
-        if (!inFileOrder && start.lists.empty()) {
-            // Groups hold their rows in file order: merge them.
-            for (std::size_t r = 1; r + 1 < runs.size(); ++r)
-                std::inplace_merge(cursor.rows.begin(), cursor.rows.begin() + std::ptrdiff_t(runs[r]),
-                                   cursor.rows.begin() + std::ptrdiff_t(runs[r + 1]), byRecno);
-        } else if (!inFileOrder) {
-            std::sort(cursor.rows.begin(), cursor.rows.end(), byRecno);
-        }
-        if (cursor.descending)
-            std::reverse(cursor.rows.begin(), cursor.rows.end());
-    } else if (cursor.orderColumn > 0) {
-        cursor.sortFrom(0);
-    }
+    keepAdmitted(store, rest, cursor.rows);
+    orderRows(cursor, true);
 }
 
 int filter(sqlite3_vtab_cursor *c, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
@@ -458,12 +515,13 @@ int next(sqlite3_vtab_cursor *c)
 {
     auto &cursor = *static_cast<Cursor *>(c);
     ++cursor.at;
-    if (cursor.at == cursor.sortedUpTo && cursor.at < cursor.rows.size()) {
-        try {
+    try {
+        if (cursor.at == cursor.rows.size() && !cursor.runs.empty())
+            cursor.pull();
+        else if (cursor.at == cursor.sortedUpTo && cursor.at < cursor.rows.size())
             cursor.sortFrom(cursor.at);
-        } catch (const std::bad_alloc &) {
-            return SQLITE_NOMEM;
-        }
+    } catch (const std::bad_alloc &) {
+        return SQLITE_NOMEM;
     }
     return SQLITE_OK;
 }

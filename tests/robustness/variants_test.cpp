@@ -121,6 +121,28 @@ TEST(Variants, NumbersOfTypeNOrFWithAnyWidthAndDecimals)
     }
 }
 
+TEST(Variants, NumbersKeepEveryDigitWhereverTheyStandInTheColumn)
+{
+    // Compact storage must not round: 0.1 or 16777217 have no exact float.
+    const std::vector<std::pair<QByteArray, double>> prices = {
+        {"7.50", 7.5}, {"-3", -3}, {"", 0}, {"0.10", 0.1}, {"16777217", 16777217}, {"1e300", 1e300}, {"2.25", 2.25}};
+    ProgramDir dir;
+    std::vector<Item> items(prices.size(), item("ring", QStringLiteral("x"), 0));
+    Table t = itemTable(items);
+    t.fields[2] = {"PRICE", 'F', 20, 2};
+    for (size_t i = 0; i < prices.size(); ++i)
+        t.records[i].values[2] = prices[i].first;
+    dir.write(bytes(t));
+    const Loaded got = load(dir);
+    ASSERT_EQ(got.prices.size(), prices.size());
+    for (size_t i = 0; i < prices.size(); ++i) {
+        if (prices[i].first.isEmpty())
+            EXPECT_TRUE(got.prices[i].isNull());
+        else
+            EXPECT_EQ(got.prices[i].toDouble(), prices[i].second) << prices[i].first.constData();
+    }
+}
+
 TEST(Variants, BlankOrNulFilledNumberIsNull)
 {
     for (const QByteArray &blank : {QByteArray(""), QByteArray(12, '\0'), QByteArray("  \0\0  ", 6)}) {

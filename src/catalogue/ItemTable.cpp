@@ -253,7 +253,7 @@ struct Cursor : sqlite3_vtab_cursor {
     }
 };
 
-int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
+int connectTable(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
 {
     auto *tables = static_cast<ItemTables *>(aux);
     const auto it = argc >= 3 ? tables->stores.find(std::string(argv[1]) + '.' + argv[2]) : tables->stores.end();
@@ -276,13 +276,23 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
     return SQLITE_OK;
 }
 
+// No exception may cross SQLite's C frames.
+int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
+{
+    try {
+        return connectTable(db, aux, argc, argv, out, error);
+    } catch (const std::bad_alloc &) {
+        return SQLITE_NOMEM;
+    }
+}
+
 int disconnect(sqlite3_vtab *vtab)
 {
     delete static_cast<VirtualTable *>(vtab);
     return SQLITE_OK;
 }
 
-int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
+int planIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
 {
     const ItemStore &store = *static_cast<VirtualTable *>(vtab)->store;
     std::vector<Term> terms;
@@ -319,6 +329,15 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
     info->estimatedRows = sqlite3_int64(std::max(rows, 1.0));
     info->estimatedCost = std::max(rows, 1.0);
     return SQLITE_OK;
+}
+
+int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
+{
+    try {
+        return planIndex(vtab, info);
+    } catch (const std::bad_alloc &) {
+        return SQLITE_NOMEM;
+    }
 }
 
 int open(sqlite3_vtab *vtab, sqlite3_vtab_cursor **out)

@@ -33,8 +33,11 @@ const Weighted kTypes[] = {{"ring", 26},  {"2hand", 23},  {"amulet", 19}, {"armo
                            {"perchi", 17}, {"ponogi", 16}, {"pojas", 16},  {"lats", 14}};
 const Weighted kRaces[] = {{"No", 112}, {"Hm", 11}, {"El", 9}, {"Gn", 9}, {"Or", 9}, {"Dr", 9}, {"Hb", 8}};
 
-const char *const kNouns[] = {"Кольцо", "Меч", "Топор", "Доспех", "Шлем", "Перчатки", "Поножи", "Пояс", "Амулет",
-                              "Латы", "Кираса", "Секира", "Посох", "Щит", "Браслет", "Оберег"};
+// Names by item type, in the order of kTypes.
+const std::vector<const char *> kNouns[] = {
+    {"Кольцо", "Перстень"}, {"Меч", "Топор", "Секира", "Посох"}, {"Амулет", "Оберег"}, {"Доспех", "Кираса", "Щит"},
+    {"Шлем", "Шапка"},      {"Перчатки", "Рукавицы"},            {"Поножи", "Сапоги"},  {"Пояс", "Кушак"},
+    {"Латы", "Кольчуга"}};
 const char *const kAdjectives[] = {"силы", "ловкости", "гнева", "удачи", "мастера", "новичка", "воина", "тени",
                                    "дракона", "гнома", "эльфа", "орка", "ветра", "бури", "света", "тьмы"};
 
@@ -100,15 +103,18 @@ void writeItemTable(const QString &path, std::int64_t rows, std::uint32_t seed)
     std::uniform_int_distribution<int> statCount(1, 6);
     std::uniform_int_distribution<int> statColumn(0, 21);
     std::uniform_int_distribution<int> amount(-10, 100);
-    std::uniform_int_distribution<int> noun(0, std::size(kNouns) - 1);
     std::uniform_int_distribution<int> adjective(0, std::size(kAdjectives) - 1);
     std::bernoulli_distribution half(0.1);
 
     // Names encoded once: noun + adjective, numbered to keep them apart.
     QStringEncoder cp1251("windows-1251");
-    std::vector<std::string> nouns, adjectives;
-    for (const char *n : kNouns)
-        nouns.push_back(QByteArray(cp1251.encode(QString::fromUtf8(n))).toStdString());
+    std::vector<std::vector<std::string>> nouns;
+    std::vector<std::string> adjectives;
+    for (const auto &forType : kNouns) {
+        nouns.emplace_back();
+        for (const char *n : forType)
+            nouns.back().push_back(QByteArray(cp1251.encode(QString::fromUtf8(n))).toStdString());
+    }
     for (const char *a : kAdjectives)
         adjectives.push_back(QByteArray(cp1251.encode(QString::fromUtf8(a))).toStdString());
 
@@ -126,8 +132,11 @@ void writeItemTable(const QString &path, std::int64_t rows, std::uint32_t seed)
             std::array<double, 22> stats{};
             for (int k = statCount(rng); k > 0; --k)
                 stats[statColumn(rng)] = amount(rng) + (half(rng) ? 0.5 : 0.0);
-            text(kTypes[type(rng)].value);
-            text(nouns[noun(rng)] + ' ' + adjectives[adjective(rng)] + ' ' + std::to_string(written + r + 1));
+            const int t = type(rng);
+            const auto &names = nouns[std::size_t(t)];
+            text(kTypes[t].value);
+            text(names[std::size_t(adjective(rng)) % names.size()] + ' ' + adjectives[adjective(rng)] + ' ' +
+                 std::to_string(written + r + 1));
             num(std::max(1.0, std::round(price(rng))));
             text(kRaces[race(rng)].value);
             num(level(rng));

@@ -1,6 +1,8 @@
 // Runs the real converter on small CSV files and reads the result back with
 // shapelib, the same library the program loads the catalogue with.
 
+#include "Columns.h"
+
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
@@ -24,17 +26,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::array<std::string, 27> kColumns = {
-    "TYPE",    "NAME",   "PRICE",  "RACE",   "UROV",    "SILA",    "LOVKA",
-    "REAK",    "ZLOST",  "UDACHA", "SLOG",   "KULACH",  "ZASHITA", "ORUG",
-    "METK",    "OB_UV",  "OB_UD",  "OB_OTV", "OB_KR",   "GOLOVA",  "KORP",
-    "NOGI",    "RUKI",   "OB_UV_P", "OB_UD_P", "OB_OTV_P", "OB_KR_P"};
+const auto &kColumns = vestor::kItemColumns;
+
 
 std::string header()
 {
     std::string s;
-    for (const auto &c : kColumns)
-        s += (s.empty() ? "" : ",") + c;
+    for (const auto &c : vestor::kItemColumns)
+        s += (s.empty() ? "" : ",") + std::string(c.name);
     return s;
 }
 
@@ -48,7 +47,7 @@ std::string row(const std::map<std::string, std::string> &cells = {})
         v[k] = val;
     std::string s;
     for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        const auto it = v.find(kColumns[i]);
+        const auto it = v.find(kColumns[i].name);
         s += (i ? "," : "") + (it == v.end() ? std::string("0") : it->second);
     }
     return s;
@@ -173,8 +172,8 @@ TEST_F(Csv2Dbf, ConvertsTableWithCp1251TextAndNumbers)
         char name[XBASE_FLDNAME_LEN_READ + 1] = {};
         int width = 0, decimals = 0;
         const DBFFieldType type = DBFGetFieldInfo(dbf, i, name, &width, &decimals);
-        SCOPED_TRACE(kColumns[i]);
-        EXPECT_EQ(name, kColumns[i]);
+        SCOPED_TRACE(kColumns[i].name);
+        EXPECT_EQ(name, std::string(kColumns[i].name));
         if (i == 0 || i == 1 || i == 3) {
             EXPECT_EQ(type, FTString);
             EXPECT_EQ(DBFGetNativeFieldType(dbf, i), 'C');

@@ -1,5 +1,7 @@
 #include "DbfWriter.h"
 
+#include "Columns.h"
+
 #include <QFile>
 #include <QStringEncoder>
 #include <stdexcept>
@@ -19,11 +21,6 @@ void put32(QByteArray &b, int at, std::uint32_t v)
     put16(b, at, int(v & 0xFFFF));
     put16(b, at + 2, int(v >> 16));
 }
-
-const char *const kNames[] = {"TYPE",  "NAME",   "PRICE", "RACE",    "UROV",   "SILA",     "LOVKA",
-                              "REAK",  "ZLOST",  "UDACHA", "SLOG",   "KULACH", "ZASHITA",  "ORUG",
-                              "METK",  "OB_UV",  "OB_UD", "OB_OTV",  "OB_KR",  "GOLOVA",   "KORP",
-                              "NOGI",  "RUKI",   "OB_UV_P", "OB_UD_P", "OB_OTV_P", "OB_KR_P"};
 
 } // namespace
 
@@ -81,12 +78,11 @@ void writeFile(const QString &path, const QByteArray &data)
 std::vector<Field> itemFields()
 {
     std::vector<Field> fields;
-    for (const char *name : kNames) {
-        const std::string n = name;
-        if (n == "TYPE" || n == "NAME" || n == "RACE")
-            fields.push_back({n, 'C', 50, 0});
+    for (const vestor::ItemColumn &column : vestor::kItemColumns) {
+        if (column.kind == vestor::ColumnKind::String)
+            fields.push_back({column.name, 'C', 50, 0});
         else
-            fields.push_back({n, 'N', 12, 2});
+            fields.push_back({column.name, 'N', 12, 2});
     }
     return fields;
 }

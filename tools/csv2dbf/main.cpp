@@ -1,6 +1,8 @@
 // csv2dbf: turns the UTF-8 item catalogue (CSV) into the dBase III table the
 // program reads at start-up. The CSV is what people edit; the .DBF is built.
 
+#include "Columns.h"
+
 #include <shapefil.h>
 
 #include <array>
@@ -23,11 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<std::string_view, 27> kColumns = {
-    "TYPE",    "NAME",   "PRICE",  "RACE",   "UROV",    "SILA",    "LOVKA",
-    "REAK",    "ZLOST",  "UDACHA", "SLOG",   "KULACH",  "ZASHITA", "ORUG",
-    "METK",    "OB_UV",  "OB_UD",  "OB_OTV", "OB_KR",   "GOLOVA",  "KORP",
-    "NOGI",    "RUKI",   "OB_UV_P", "OB_UD_P", "OB_OTV_P", "OB_KR_P"};
+// The item table's columns, as the program declares them.
+const auto &kColumns = vestor::kItemColumns;
+
 
 constexpr int kTextWidth = 50;
 constexpr int kNumberWidth = 12;
@@ -37,7 +37,7 @@ constexpr int kMaxReportedErrors = 50;
 
 bool isTextColumn(std::size_t i)
 {
-    return kColumns[i] == "TYPE" || kColumns[i] == "NAME" || kColumns[i] == "RACE";
+    return kColumns[i].kind == vestor::ColumnKind::String;
 }
 
 // Windows-1251 bytes 0x80..0xFF; 0 marks the one unassigned byte (0x98).
@@ -238,17 +238,17 @@ bool readCsv(std::string_view text, std::vector<Record> &records, CsvError &err)
 }
 
 struct Row {
-    std::array<std::string, kColumns.size()> text;  // cp1251, text columns only
-    std::array<double, kColumns.size()> number{};   // numeric columns only
+    std::array<std::string, vestor::kItemColumnCount> text;  // cp1251, text columns only
+    std::array<double, vestor::kItemColumnCount> number{};   // numeric columns only
 };
 
 std::string joinedColumns()
 {
     std::string s;
-    for (auto c : kColumns) {
+    for (const auto &c : kColumns) {
         if (!s.empty())
             s += ',';
-        s += c;
+        s += c.name;
     }
     return s;
 }
@@ -257,7 +257,7 @@ bool checkHeader(const Record &rec, std::string &reason)
 {
     bool same = rec.fields.size() == kColumns.size();
     for (std::size_t i = 0; same && i < kColumns.size(); ++i)
-        same = rec.fields[i] == kColumns[i];
+        same = rec.fields[i] == kColumns[i].name;
     if (!same)
         reason = "header must be exactly " + joinedColumns();
     return same;
@@ -274,7 +274,7 @@ std::vector<std::string> convertRow(const Record &rec, Row &row)
     }
     for (std::size_t i = 0; i < kColumns.size(); ++i) {
         const std::string &cell = rec.fields[i];
-        const std::string col(kColumns[i]);
+        const std::string col(kColumns[i].name);
         std::string error;
         if (isTextColumn(i)) {
             if (cell.empty()) {
@@ -308,7 +308,7 @@ bool writeDbf(const fs::path &tmp, const std::vector<Row> &rows, std::string &er
     }
     bool ok = true;
     for (std::size_t i = 0; ok && i < kColumns.size(); ++i) {
-        const std::string name(kColumns[i]);
+        const std::string name(kColumns[i].name);
         const int idx = isTextColumn(i)
                             ? DBFAddField(dbf, name.c_str(), FTString, kTextWidth, 0)
                             : DBFAddField(dbf, name.c_str(), FTDouble, kNumberWidth, kNumberDecimals);

@@ -19,27 +19,28 @@ constexpr int kNumberWidth = 12;
 constexpr int kColumns = 27;
 constexpr int kRecordLength = 1 + 3 * kTextWidth + 24 * kNumberWidth;
 
-const char *const kNames[kColumns] = {"TYPE",   "NAME",   "PRICE",  "RACE",    "UROV",    "SILA",     "LOVKA",
-                                      "REAK",   "ZLOST",  "UDACHA", "SLOG",    "KULACH",  "ZASHITA",  "ORUG",
-                                      "METK",   "OB_UV",  "OB_UD",  "OB_OTV",  "OB_KR",   "GOLOVA",   "KORP",
-                                      "NOGI",   "RUKI",   "OB_UV_P", "OB_UD_P", "OB_OTV_P", "OB_KR_P"};
+const char *const kNames[kColumns] = {"TYPE", "NAME",  "PRICE",   "RACE",    "UROV",     "SILA",    "LOVKA",
+                                      "REAK", "ZLOST", "UDACHA",  "SLOG",    "KULACH",   "ZASHITA", "ORUG",
+                                      "METK", "OB_UV", "OB_UD",   "OB_OTV",  "OB_KR",    "GOLOVA",  "KORP",
+                                      "NOGI", "RUKI",  "OB_UV_P", "OB_UD_P", "OB_OTV_P", "OB_KR_P"};
 
 // Weighted as in the shipped table.
 struct Weighted {
     const char *value;
     int weight;
 };
-const Weighted kTypes[] = {{"ring", 26},  {"2hand", 23},  {"amulet", 19}, {"armor", 19}, {"helmet", 17},
+const Weighted kTypes[] = {{"ring", 26},   {"2hand", 23},  {"amulet", 19}, {"armor", 19}, {"helmet", 17},
                            {"perchi", 17}, {"ponogi", 16}, {"pojas", 16},  {"lats", 14}};
 const Weighted kRaces[] = {{"No", 112}, {"Hm", 11}, {"El", 9}, {"Gn", 9}, {"Or", 9}, {"Dr", 9}, {"Hb", 8}};
 
 // Names by item type, in the order of kTypes.
-const std::vector<const char *> kNouns[] = {
-    {"Кольцо", "Перстень"}, {"Меч", "Топор", "Секира", "Посох"}, {"Амулет", "Оберег"}, {"Доспех", "Кираса", "Щит"},
-    {"Шлем", "Шапка"},      {"Перчатки", "Рукавицы"},            {"Поножи", "Сапоги"},  {"Пояс", "Кушак"},
-    {"Латы", "Кольчуга"}};
-const char *const kAdjectives[] = {"силы", "ловкости", "гнева", "удачи", "мастера", "новичка", "воина", "тени",
-                                   "дракона", "гнома", "эльфа", "орка", "ветра", "бури", "света", "тьмы"};
+const std::vector<const char *> kNouns[] = {{"Кольцо", "Перстень"}, {"Меч", "Топор", "Секира", "Посох"},
+                                            {"Амулет", "Оберег"},   {"Доспех", "Кираса", "Щит"},
+                                            {"Шлем", "Шапка"},      {"Перчатки", "Рукавицы"},
+                                            {"Поножи", "Сапоги"},   {"Пояс", "Кушак"},
+                                            {"Латы", "Кольчуга"}};
+const char *const kAdjectives[] = {"силы",    "ловкости", "гнева", "удачи", "мастера", "новичка", "воина", "тени",
+                                   "дракона", "гнома",    "эльфа", "орка",  "ветра",   "бури",    "света", "тьмы"};
 
 template <size_t N> std::discrete_distribution<int> weights(const Weighted (&list)[N])
 {
@@ -127,8 +128,14 @@ void writeItemTable(const QString &path, std::int64_t rows, std::uint32_t seed)
             char *rec = buffer.data() + size_t(r) * kRecordLength;
             rec[0] = ' ';
             char *at = rec + 1;
-            auto text = [&](const std::string &s) { put(at, kTextWidth, s, false); at += kTextWidth; };
-            auto num = [&](double v) { put(at, kNumberWidth, number(v), true); at += kNumberWidth; };
+            auto text = [&](const std::string &s) {
+                put(at, kTextWidth, s, false);
+                at += kTextWidth;
+            };
+            auto num = [&](double v) {
+                put(at, kNumberWidth, number(v), true);
+                at += kNumberWidth;
+            };
             std::array<double, 22> stats{};
             for (int k = statCount(rng); k > 0; --k)
                 stats[statColumn(rng)] = amount(rng) + (half(rng) ? 0.5 : 0.0);

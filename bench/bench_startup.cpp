@@ -95,7 +95,8 @@ int main(int argc, char **argv)
         if (s.wallMs <= waitStart + 1400)
             to = &s;
     }
-    const double waitCpu = from && to && to > from ? 100.0 * (to->cpuMs - from->cpuMs) / (to->wallMs - from->wallMs) : -1;
+    const double waitCpu =
+        from && to && to > from ? 100.0 * (to->cpuMs - from->cpuMs) / (to->wallMs - from->wallMs) : -1;
     std::printf("shown_ms %.1f beyond_splash_ms %.1f wait_cpu_percent %.2f rss_kb %ld rows %lld\n", shownMs,
                 shownMs - 1500, waitCpu, rssKb(), qlonglong(form.catalogue().table1.recordCount()));
     return painted.painted ? 0 : 1;

@@ -74,8 +74,10 @@ int statements(const QString &dir, const QString &out)
     exec(db, QStringLiteral("ATTACH '%1' AS exported").arg(out + QStringLiteral(".sqlite")));
     QString columns = QStringLiteral("RECNO INTEGER PRIMARY KEY");
     for (const auto &column : vestor::kItemColumns)
-        columns += QStringLiteral(", %1 %2").arg(column.name, column.kind == vestor::ColumnKind::String ? "TEXT" : "REAL");
-    exec(db, QStringLiteral("CREATE TABLE exported.dbf (%1); INSERT INTO exported.dbf SELECT * FROM Subjects.dbf").arg(columns));
+        columns +=
+            QStringLiteral(", %1 %2").arg(column.name, column.kind == vestor::ColumnKind::String ? "TEXT" : "REAL");
+    exec(db, QStringLiteral("CREATE TABLE exported.dbf (%1); INSERT INTO exported.dbf SELECT * FROM Subjects.dbf")
+                 .arg(columns));
     QSet<QString> indexed;
     static const QRegularExpression maxOf(QStringLiteral("Max \\( (\\w+) \\)"));
     for (const QString &sql : ran) {

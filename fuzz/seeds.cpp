@@ -48,11 +48,14 @@ int main(int argc, char **argv)
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(dir.path());
-    auto seed = [&](const char *name, const QByteArray &data) { writeFile(dir.filePath(QString::fromLatin1(name)), data); };
+    auto seed = [&](const char *name, const QByteArray &data) {
+        writeFile(dir.filePath(QString::fromLatin1(name)), data);
+    };
 
     const QByteArray good = bytes(base());
     seed("valid-dbase3", good);
-    for (auto [version, name] : {std::pair{0x83, "valid-dbase3-memo"}, {0x8B, "valid-dbase4-memo"}, {0xF5, "valid-foxpro"}}) {
+    for (auto [version, name] :
+         {std::pair{0x83, "valid-dbase3-memo"}, {0x8B, "valid-dbase4-memo"}, {0xF5, "valid-foxpro"}}) {
         Table t = base();
         t.version = std::uint8_t(version);
         seed(name, bytes(t));

@@ -18,7 +18,8 @@ QString bestItemSql(const char *statColumn)
         QStringLiteral(" %1 = (SELECT Max ( %1 ) FROM Subjects.dbf").arg(x),
         QStringLiteral("                 WHERE UROV <= :level2 and PRICE <= :price2 and"),
         QStringLiteral("                 ( RACE = 'No' or RACE = :race2 ) and ( TYPE = :type21 or TYPE = :type22 ))"),
-    }.join(u'\n');
+    }
+        .join(u'\n');
 }
 
 QString dataDirectory(const QString &programPath)
@@ -44,10 +45,7 @@ Catalogue::Catalogue()
     }
 }
 
-void Catalogue::setUp(const QString &programPath)
-{
-    setUpIn(dataDirectory(programPath));
-}
+void Catalogue::setUp(const QString &programPath) { setUpIn(dataDirectory(programPath)); }
 
 void Catalogue::setUpIn(const QString &dataDir)
 {

@@ -17,7 +17,8 @@ QString dataDirectory(const QString &programPath);
 
 // The item catalogue: the connection, the item table and the eighteen
 // best-item queries, Query(1) .. Query(18), one per stat index.
-class Catalogue {
+class Catalogue
+{
 public:
     Catalogue();
 

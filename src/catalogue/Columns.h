@@ -23,7 +23,7 @@ const char *statColumn(int statIndex);
 
 // The race list as the window shows it, with the code the item table uses.
 struct Race {
-    QString name; // "Эльф"
+    QString name;     // "Эльф"
     const char *code; // "El"
 };
 inline constexpr int kRaceCount = 6;

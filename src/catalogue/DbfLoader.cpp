@@ -9,8 +9,8 @@
 
 #include <shapefil.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -52,9 +52,17 @@ bool isKnownVersion(std::uint8_t v)
     switch (v) {
     case 0x02: // FoxBase
     case 0x03: // dBase III, FoxPro without memo
-    case 0x30: case 0x31: case 0x32: // Visual FoxPro
-    case 0x43: case 0x63: case 0x83: case 0x8B: case 0xCB: // dBase III/IV with memo or SQL
-    case 0xE5: case 0xF5: case 0xFB: // other FoxPro and HiPer-Six flavours
+    case 0x30:
+    case 0x31:
+    case 0x32: // Visual FoxPro
+    case 0x43:
+    case 0x63:
+    case 0x83:
+    case 0x8B:
+    case 0xCB: // dBase III/IV with memo or SQL
+    case 0xE5:
+    case 0xF5:
+    case 0xFB: // other FoxPro and HiPer-Six flavours
         return true;
     default:
         return false;
@@ -64,19 +72,34 @@ bool isKnownVersion(std::uint8_t v)
 const char *kindName(char type)
 {
     switch (type) {
-    case 'C': return "String";
-    case 'N': case 'F': return "Float";
-    case 'D': return "Date";
-    case 'L': return "Boolean";
-    case 'M': return "Memo";
-    case 'G': return "Graphic";
-    case 'B': return "Binary";
-    case 'I': return "Integer";
-    case 'Y': return "Currency";
-    case 'T': case '@': return "DateTime";
-    case '+': return "AutoInc";
-    case 'O': return "Double";
-    default: return "Unknown";
+    case 'C':
+        return "String";
+    case 'N':
+    case 'F':
+        return "Float";
+    case 'D':
+        return "Date";
+    case 'L':
+        return "Boolean";
+    case 'M':
+        return "Memo";
+    case 'G':
+        return "Graphic";
+    case 'B':
+        return "Binary";
+    case 'I':
+        return "Integer";
+    case 'Y':
+        return "Currency";
+    case 'T':
+    case '@':
+        return "DateTime";
+    case '+':
+        return "AutoInc";
+    case 'O':
+        return "Double";
+    default:
+        return "Unknown";
     }
 }
 
@@ -89,7 +112,8 @@ void keepShapelibError(const char *message) { lastShapelibError = message ? mess
 // checked, read in large blocks. shapelib opens files by name and only tries
 // the extensions ".dbf" and ".DBF"; through these hooks it gets this file
 // whatever the letter case of its name.
-class BlockReader {
+class BlockReader
+{
 public:
     explicit BlockReader(QFile &file) : file_(file) {}
 
@@ -198,10 +222,10 @@ bool isMultiByte(QStringDecoder &decoder)
 // Decodes field bytes straight to UTF-8. Single-byte code pages go through a
 // table of 256 ready UTF-8 sequences; anything else through QStringDecoder.
 // Bytes that stand for no character come out as U+FFFD, never dropped.
-class TextDecoder {
+class TextDecoder
+{
 public:
-    explicit TextDecoder(const QByteArray &codePage)
-        : decoder_(codePage.constData(), QStringDecoder::Flag::Stateless)
+    explicit TextDecoder(const QByteArray &codePage) : decoder_(codePage.constData(), QStringDecoder::Flag::Stateless)
     {
         if (!decoder_.isValid())
             decoder_ = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -311,7 +335,8 @@ Parsed parseNumber(QByteArrayView field, double &value)
     // both the digits and the power of ten are exact doubles, so one division
     // rounds exactly as from_chars would. Trailing zeros of the fraction are
     // left out, so "12.00" needs no division at all.
-    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double kPowers[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     std::uint64_t mantissa = 0;
     int count = 0, fraction = 0, zeros = 0;
     bool point = false;
@@ -373,8 +398,8 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
     DbfHeader h;
     h.version = std::uint8_t(head[0]);
     if (h.version == 0x04 || h.version == 0x8C)
-        throw Error(QStringLiteral("%1 is a dBase 7 table, which cannot be read; save it as dBase III or IV")
-                        .arg(fileName));
+        throw Error(
+            QStringLiteral("%1 is a dBase 7 table, which cannot be read; save it as dBase III or IV").arg(fileName));
     if (!isKnownVersion(h.version))
         throw Error(QStringLiteral("%1 is not a dBase table (its first byte is 0x%2)")
                         .arg(fileName)
@@ -452,9 +477,7 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
     }
     const std::uint64_t held = (fileSize - h.headerLength) / h.recordLength;
     if (h.recordCount > held)
-        throw damaged(QStringLiteral("it declares %1 records but the file holds only %2")
-                          .arg(h.recordCount)
-                          .arg(held));
+        throw damaged(QStringLiteral("it declares %1 records but the file holds only %2").arg(h.recordCount).arg(held));
     return h;
 }
 
@@ -502,14 +525,27 @@ QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
             return codePage;
     }
     switch (languageDriver) {
-    case 0x26: case 0x65: return "IBM866";
-    case 0x01: return "IBM437";
-    case 0x02: case 0x37: return "IBM850";
-    case 0x03: case 0x57: case 0x58: case 0x59: return "windows-1252";
-    case 0xC8: return "windows-1250";
-    case 0xCA: return "windows-1254";
-    case 0xCB: return "windows-1253";
-    default: return "windows-1251"; // 0xC9, 0 and anything unknown: the game's own code page
+    case 0x26:
+    case 0x65:
+        return "IBM866";
+    case 0x01:
+        return "IBM437";
+    case 0x02:
+    case 0x37:
+        return "IBM850";
+    case 0x03:
+    case 0x57:
+    case 0x58:
+    case 0x59:
+        return "windows-1252";
+    case 0xC8:
+        return "windows-1250";
+    case 0xCA:
+        return "windows-1254";
+    case 0xCB:
+        return "windows-1253";
+    default:
+        return "windows-1251"; // 0xC9, 0 and anything unknown: the game's own code page
     }
 }
 
@@ -524,7 +560,8 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
     head.resize(qsizetype(source.read(head.data(), kFileHeaderSize)));
     if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize) {
         head.resize(le16(head, 8));
-        head.resize(kFileHeaderSize + qsizetype(source.read(head.data() + kFileHeaderSize, head.size() - kFileHeaderSize)));
+        head.resize(kFileHeaderSize +
+                    qsizetype(source.read(head.data() + kFileHeaderSize, head.size() - kFileHeaderSize)));
     }
     const DbfHeader header = checkDbfHeader(head, source.size(), fileName);
 
@@ -587,9 +624,8 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
     for (std::uint32_t record = 0; record < header.recordCount; ++record) {
         const char *tuple = DBFReadTuple(dbf.get(), int(record));
         if (!tuple)
-            throw Error(QStringLiteral("The item table %1 is damaged: record %2 cannot be read")
-                            .arg(fileName)
-                            .arg(record + 1));
+            throw Error(
+                QStringLiteral("The item table %1 is damaged: record %2 cannot be read").arg(fileName).arg(record + 1));
         if (tuple[0] == '*')
             continue;
         store->addRow(std::int64_t(record) + 1);

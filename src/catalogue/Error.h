@@ -8,10 +8,10 @@ namespace vestor {
 // Every failure in Vestor travels as this exception, carrying the text the
 // user is shown. One boundary (the window's error box, the command line's
 // stderr) catches it; no code in between does.
-class Error : public std::runtime_error {
+class Error : public std::runtime_error
+{
 public:
-    explicit Error(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit Error(const QString &message) : std::runtime_error(message.toStdString()), message_(message) {}
     const QString &message() const noexcept { return message_; }
 
 private:

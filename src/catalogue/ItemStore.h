@@ -20,7 +20,8 @@
 
 namespace vestor {
 
-class ItemStore {
+class ItemStore
+{
 public:
     explicit ItemStore(std::span<const ItemColumn> declared);
     ItemStore(const ItemStore &) = delete;
@@ -101,7 +102,7 @@ private:
         bool wide = false;
         std::vector<float> floats;
         std::vector<double> doubles;
-        std::string chars; // every value, one after another
+        std::string chars;                                          // every value, one after another
         std::vector<std::pair<std::uint32_t, std::uint32_t>> spans; // by row: where in chars, how long
     };
 

@@ -18,7 +18,8 @@ namespace vestor {
 
 // The stores of the tables created on one connection, found by "schema.table",
 // so that SQLite can connect to a table again after re-reading its schema.
-class ItemTables {
+class ItemTables
+{
 public:
     std::map<std::string, std::shared_ptr<const ItemStore>> stores;
 };
@@ -35,8 +36,8 @@ struct VirtualTable : sqlite3_vtab {
 struct Term {
     int column;
     int op;
-    bool in;      // the whole IN list comes as one argument
-    bool binary;  // compared under the BINARY collation
+    bool in;     // the whole IN list comes as one argument
+    bool binary; // compared under the BINARY collation
 };
 
 // idxStr: "column op in binary;" per term.
@@ -114,10 +115,18 @@ struct Filter {
         const double x = numbers.empty() ? 0 : numbers.front();
         auto compareAll = [&](const auto *v) {
             switch (op) {
-            case SQLITE_INDEX_CONSTRAINT_LE: keepIf([&](std::uint32_t r) { return v[r] <= x; }); break;
-            case SQLITE_INDEX_CONSTRAINT_LT: keepIf([&](std::uint32_t r) { return v[r] < x; }); break;
-            case SQLITE_INDEX_CONSTRAINT_GE: keepIf([&](std::uint32_t r) { return v[r] >= x; }); break;
-            case SQLITE_INDEX_CONSTRAINT_GT: keepIf([&](std::uint32_t r) { return v[r] > x; }); break;
+            case SQLITE_INDEX_CONSTRAINT_LE:
+                keepIf([&](std::uint32_t r) { return v[r] <= x; });
+                break;
+            case SQLITE_INDEX_CONSTRAINT_LT:
+                keepIf([&](std::uint32_t r) { return v[r] < x; });
+                break;
+            case SQLITE_INDEX_CONSTRAINT_GE:
+                keepIf([&](std::uint32_t r) { return v[r] >= x; });
+                break;
+            case SQLITE_INDEX_CONSTRAINT_GT:
+                keepIf([&](std::uint32_t r) { return v[r] > x; });
+                break;
             default:
                 if (numbers.size() == 1)
                     keepIf([&](std::uint32_t r) { return v[r] == x; });
@@ -140,11 +149,16 @@ struct Filter {
     bool compare(int c) const
     {
         switch (op) {
-        case SQLITE_INDEX_CONSTRAINT_GT: return c > 0;
-        case SQLITE_INDEX_CONSTRAINT_GE: return c >= 0;
-        case SQLITE_INDEX_CONSTRAINT_LT: return c < 0;
-        case SQLITE_INDEX_CONSTRAINT_LE: return c <= 0;
-        default: return c == 0;
+        case SQLITE_INDEX_CONSTRAINT_GT:
+            return c > 0;
+        case SQLITE_INDEX_CONSTRAINT_GE:
+            return c >= 0;
+        case SQLITE_INDEX_CONSTRAINT_LT:
+            return c < 0;
+        case SQLITE_INDEX_CONSTRAINT_LE:
+            return c <= 0;
+        default:
+            return c == 0;
         }
     }
 };
@@ -239,7 +253,8 @@ struct Cursor : sqlite3_vtab_cursor {
                 if (run.first == run.second)
                     continue;
                 // Ascending runs are read from the front, descending ones from the back.
-                if (!best || before(descending ? run.second[-1] : *run.first, descending ? best->second[-1] : *best->first))
+                if (!best ||
+                    before(descending ? run.second[-1] : *run.first, descending ? best->second[-1] : *best->first))
                     best = &run;
             }
             if (!best)
@@ -264,7 +279,10 @@ int connectTable(sqlite3 *db, void *aux, int argc, const char *const *argv, sqli
     const ItemStore &store = *it->second;
     std::string schema = "CREATE TABLE x(";
     for (int c = 0; c < store.columnCount(); ++c)
-        schema += std::string(c ? ", " : "") + store.columnName(c) + (c == 0 ? " INTEGER" : store.isText(c) ? " TEXT" : " REAL");
+        schema += std::string(c ? ", " : "") + store.columnName(c) +
+                  (c == 0            ? " INTEGER"
+                   : store.isText(c) ? " TEXT"
+                                     : " REAL");
     schema += ')';
     if (const int rc = sqlite3_declare_vtab(db, schema.c_str()); rc != SQLITE_OK)
         return rc;
@@ -399,9 +417,8 @@ bool filterByType(Cursor &cursor, std::vector<Filter> &filters)
 {
     const ItemStore &store = *cursor.store;
     const int typeColumn = store.typeColumn();
-    const auto type = std::find_if(filters.begin(), filters.end(), [&](const Filter &f) {
-        return f.column == typeColumn && f.codeOfRow;
-    });
+    const auto type = std::find_if(filters.begin(), filters.end(),
+                                   [&](const Filter &f) { return f.column == typeColumn && f.codeOfRow; });
     if (type == filters.end())
         return false;
     const auto equal = std::find_if(filters.begin(), filters.end(), [](const Filter &f) {
@@ -424,9 +441,8 @@ bool filterByType(Cursor &cursor, std::vector<Filter> &filters)
                 const auto from = std::partition_point(sorted.begin(), sorted.end(), [&](std::uint32_t r) {
                     return ItemStore::less(store.number(column, r), x);
                 });
-                const auto to = std::partition_point(from, sorted.end(), [&](std::uint32_t r) {
-                    return !ItemStore::less(x, store.number(column, r));
-                });
+                const auto to = std::partition_point(
+                    from, sorted.end(), [&](std::uint32_t r) { return !ItemStore::less(x, store.number(column, r)); });
                 cursor.rows.insert(cursor.rows.end(), from, to);
             }
         }
@@ -576,14 +592,23 @@ int rowid(sqlite3_vtab_cursor *c, sqlite3_int64 *out)
     return SQLITE_OK;
 }
 
-int destroy(sqlite3_vtab *vtab)
-{
-    return disconnect(vtab);
-}
+int destroy(sqlite3_vtab *vtab) { return disconnect(vtab); }
 
 const sqlite3_module kModule = {
-    /* iVersion */ 0, connect, connect, bestIndex, disconnect, destroy, open, close, filter, next, eof, column,
-    rowid, /* xUpdate: read-only */ nullptr,
+    /* iVersion */ 0,
+    connect,
+    connect,
+    bestIndex,
+    disconnect,
+    destroy,
+    open,
+    close,
+    filter,
+    next,
+    eof,
+    column,
+    rowid,
+    /* xUpdate: read-only */ nullptr,
 };
 
 void freeTables(void *tables) { delete static_cast<ItemTables *>(tables); }
@@ -594,7 +619,8 @@ ItemTables *registerItemTables(sqlite3 *db)
 {
     auto *tables = new ItemTables();
     if (sqlite3_create_module_v2(db, kModuleName, &kModule, tables, freeTables) != SQLITE_OK)
-        throw Error(QStringLiteral("Cannot register the item table module: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+        throw Error(
+            QStringLiteral("Cannot register the item table module: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
     return tables;
 }
 
@@ -602,9 +628,12 @@ void createItemTable(ItemTables *tables, sqlite3 *db, const QString &schema, con
                      std::shared_ptr<const ItemStore> store)
 {
     tables->stores[schema.toStdString() + '.' + table.toStdString()] = std::move(store);
-    const auto quoted = [](const QString &name) { return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'; };
-    const QByteArray sql =
-        QStringLiteral("CREATE VIRTUAL TABLE %1.%2 USING %3").arg(quoted(schema), quoted(table), QLatin1String(kModuleName)).toUtf8();
+    const auto quoted = [](const QString &name) {
+        return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    };
+    const QByteArray sql = QStringLiteral("CREATE VIRTUAL TABLE %1.%2 USING %3")
+                               .arg(quoted(schema), quoted(table), QLatin1String(kModuleName))
+                               .toUtf8();
     char *message = nullptr;
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(db));

@@ -102,8 +102,9 @@ void Table::open()
     sqlite3_exec(db->handle(), QStringLiteral("DETACH DATABASE \"%1\"").arg(schema).toUtf8().constData(), nullptr,
                  nullptr, nullptr);
     char *message = nullptr;
-    if (sqlite3_exec(db->handle(), QStringLiteral("ATTACH DATABASE ':memory:' AS \"%1\"").arg(schema).toUtf8().constData(),
-                     nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(db->handle(),
+                     QStringLiteral("ATTACH DATABASE ':memory:' AS \"%1\"").arg(schema).toUtf8().constData(), nullptr,
+                     nullptr, &message) != SQLITE_OK) {
         const QString text = QString::fromUtf8(message);
         sqlite3_free(message);
         throw Error(QStringLiteral("Cannot open table %1: %2").arg(tableName, text));

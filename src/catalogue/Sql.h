@@ -26,7 +26,8 @@ class Database;
 class ItemTables;
 
 // The databases of one program, found by name.
-class Session {
+class Session
+{
 public:
     Database *find(const QString &databaseName) const;
 
@@ -35,7 +36,8 @@ private:
     std::vector<Database *> databases_;
 };
 
-class Database {
+class Database
+{
 public:
     explicit Database(Session &session);
     ~Database();
@@ -60,7 +62,8 @@ private:
     ItemTables *itemTables_ = nullptr; // owned by the connection
 };
 
-class Table {
+class Table
+{
 public:
     Table(Session &session, std::span<const ItemColumn> declaredFields);
 
@@ -80,7 +83,8 @@ private:
     qint64 records_ = 0;
 };
 
-class Query {
+class Query
+{
 public:
     enum class ParamType { Integer, String };
 

@@ -118,7 +118,8 @@ int raceIndex(const QString &value)
     QStringList accepted;
     for (int i = 0; i < kRaceCount; ++i) {
         const Race &r = races()[i];
-        if (value.compare(r.name, Qt::CaseInsensitive) == 0 || value.compare(QLatin1String(r.code), Qt::CaseInsensitive) == 0)
+        if (value.compare(r.name, Qt::CaseInsensitive) == 0 ||
+            value.compare(QLatin1String(r.code), Qt::CaseInsensitive) == 0)
             return i;
         accepted << QStringLiteral("%1 (%2)").arg(r.name, QLatin1String(r.code));
     }
@@ -217,8 +218,8 @@ QByteArray json(const TextWindow &w, double money, double total)
     out += w.report.isEmpty() ? "],\n" : "\n  ],\n";
     out += "  \"results\": {";
     for (const Stat &s : stats())
-        out += (s.index > 1 ? ",\n    " : "\n    ") + jsonValue(QString::fromLatin1(s.name)) + ": "
-               + jsonValue(w.result[s.index]);
+        out += (s.index > 1 ? ",\n    " : "\n    ") + jsonValue(QString::fromLatin1(s.name)) + ": " +
+               jsonValue(w.result[s.index]);
     out += "\n  },\n";
     out += "  \"money\": " + jsonValue(money) + ",\n";
     out += "  \"total\": " + jsonValue(total) + "\n}\n";

@@ -19,28 +19,25 @@ constexpr int kWaitMs = 2000;
 
 } // namespace
 
-TTrayIcon::TTrayIcon(QObject *owner)
-    : QObject(owner)
-    , m_platform(new QSystemTrayIcon(this))
+TTrayIcon::TTrayIcon(QObject *owner) : QObject(owner), m_platform(new QSystemTrayIcon(this))
 {
-    connect(m_platform, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                switch (reason) {
-                case QSystemTrayIcon::Trigger:
-                    if (OnClick)
-                        OnClick(this);
-                    break;
-                case QSystemTrayIcon::DoubleClick:
-                    if (OnDblClick)
-                        OnDblClick(this);
-                    break;
-                case QSystemTrayIcon::Context:
-                    rightClick();
-                    break;
-                default:
-                    break;
-                }
-            });
+    connect(m_platform, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            if (OnClick)
+                OnClick(this);
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            if (OnDblClick)
+                OnDblClick(this);
+            break;
+        case QSystemTrayIcon::Context:
+            rightClick();
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 TTrayIcon::~TTrayIcon()
@@ -130,8 +127,8 @@ void TTrayIcon::runGuard()
         }
         QLocalServer::removeServer(name);
         if (!server->listen(name)) {
-            qWarning("TTrayIcon: no single-instance guard for \"%s\": %s",
-                     qPrintable(IDMessage), qPrintable(server->errorString()));
+            qWarning("TTrayIcon: no single-instance guard for \"%s\": %s", qPrintable(IDMessage),
+                     qPrintable(server->errorString()));
             delete server;
             return;
         }

@@ -23,20 +23,25 @@ const QString kClosing = QStringLiteral(
 double inUnits(const Stat &s, double points) { return s.scaled ? points / kScaleUnit : points; }
 
 // A numeric column of the current row; an empty field carries nothing.
-double amount(const Query &q, const char *column)
-{
-    return q.fieldByName(QString::fromLatin1(column)).toDouble();
-}
+double amount(const Query &q, const char *column) { return q.fieldByName(QString::fromLatin1(column)).toDouble(); }
 
 } // namespace
 
 const std::array<Slot, 12> &slotOrder()
 {
     static const std::array<Slot, 12> order{{
-        {12, "2hand", "armor"},  {11, "2hand", "armor"},   {10, "ponogi", "ponogi"},
-        {9, "ring", "ring"},     {8, "ring", "ring"},      {7, "ring", "ring"},
-        {6, "ring", "ring"},     {5, "pojas", "pojas"},    {4, "perchi", "perchi"},
-        {3, "helmet", "helmet"}, {2, "amulet", "amulet"},  {1, "lats", "lats"},
+        {12, "2hand", "armor"},
+        {11, "2hand", "armor"},
+        {10, "ponogi", "ponogi"},
+        {9, "ring", "ring"},
+        {8, "ring", "ring"},
+        {7, "ring", "ring"},
+        {6, "ring", "ring"},
+        {5, "pojas", "pojas"},
+        {4, "perchi", "perchi"},
+        {3, "helmet", "helmet"},
+        {2, "amulet", "amulet"},
+        {1, "lats", "lats"},
     }};
     return order;
 }
@@ -49,10 +54,7 @@ double priceCap(double money, int slot)
     return slot == 1 ? money : money / slot + money / 100 * 5;
 }
 
-Picker::Picker(Window &window, Catalogue &catalogue)
-    : window_(window), catalogue_(catalogue)
-{
-}
+Picker::Picker(Window &window, Catalogue &catalogue) : window_(window), catalogue_(catalogue) {}
 
 void Picker::InitArr()
 {

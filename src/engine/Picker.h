@@ -30,7 +30,8 @@ const std::array<Slot, 12> &slotOrder();
 // and writes the report. Reads and writes the window only through Window.
 // Nothing here catches an error: a failure ends the run where it arises and
 // whatever was changed before stays changed.
-class Picker {
+class Picker
+{
 public:
     Picker(Window &window, Catalogue &catalogue);
 

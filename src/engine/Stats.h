@@ -7,11 +7,11 @@ namespace vestor {
 
 // One tracked stat: everything the program knows of it, in one place.
 struct Stat {
-    int index;            // 1..18
-    const char *name;     // "Sila", as the need table stores it
-    QString caption;      // "Сила", as the window shows it
-    const char *column;   // "SILA", the item column that carries it
-    bool scaled;          // needs and amounts in units of 2.5 points
+    int index;          // 1..18
+    const char *name;   // "Sila", as the need table stores it
+    QString caption;    // "Сила", as the window shows it
+    const char *column; // "SILA", the item column that carries it
+    bool scaled;        // needs and amounts in units of 2.5 points
     // Design names of the window's fields and labels; null where a stat has none.
     const char *currentField;
     const char *currentLabel;
@@ -19,7 +19,7 @@ struct Stat {
     const char *neededLabel;
     const char *resultField;
     const char *resultLabel;
-    int labelWidth;       // width of the caption labels
+    int labelWidth; // width of the caption labels
 };
 
 inline constexpr int kStats = 18;

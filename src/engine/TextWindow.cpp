@@ -4,8 +4,7 @@
 
 namespace vestor {
 
-TextWindow::TextWindow()
-    : race(races().front().name)
+TextWindow::TextWindow() : race(races().front().name)
 {
     current.fill(QStringLiteral("0"));
     needed.fill(QStringLiteral("0"));

@@ -11,7 +11,8 @@ namespace vestor {
 // The window as plain strings, laid out as the main window starts: the
 // first race, a sum of "0" and "0" in every field. The command line runs
 // the pick over it.
-class TextWindow : public Window {
+class TextWindow : public Window
+{
 public:
     TextWindow();
 

@@ -7,7 +7,8 @@ namespace vestor {
 // What the pick needs of the main window: the input texts, the result
 // fields and the report. The window implements it over its widgets, the
 // command line over plain strings, the tests over whatever they like.
-class Window {
+class Window
+{
 public:
     virtual ~Window() = default;
 

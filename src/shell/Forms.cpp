@@ -10,8 +10,8 @@ namespace vestor {
 QFont formFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
-                      QStringLiteral("DejaVu Sans")});
+    font.setFamilies(
+        {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(10);
     return font;
 }

@@ -70,8 +70,8 @@ void writeReport(const QString &fileName, const QString &text)
     const QByteArray bytes = reportBytes(text);
     QSaveFile file(fileName);
     // A failed flush (a full disk) must keep commit from replacing the old file.
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
-                         && file.commit();
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit();
     if (!written)
         throw Error(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(fileName)));
 }

@@ -6,11 +6,14 @@
 #include <memory>
 
 class QTimer;
-namespace Ui { class TForm2; }
+namespace Ui {
+class TForm2;
+}
 
 // The splash: a borderless picture with the turning emblem, shown while the
 // program starts.
-class TForm2 : public QWidget {
+class TForm2 : public QWidget
+{
     Q_OBJECT
 public:
     explicit TForm2(QWidget *parent = nullptr);

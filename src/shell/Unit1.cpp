@@ -65,10 +65,9 @@ std::optional<QChar> typedCharacter(const QKeyEvent &event)
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
-      ui(std::make_unique<Ui::TForm1>()), Timer1(new QTimer(this)),
-      catalogue_(std::make_unique<vestor::Catalogue>()),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TForm1>()), Timer1(new QTimer(this)), catalogue_(std::make_unique<vestor::Catalogue>()),
       picker_(std::make_unique<vestor::Picker>(*this, *catalogue_))
 {
     vestor::loadPictures();
@@ -104,11 +103,10 @@ TForm1::TForm1(QWidget *parent)
 
     chooseSaveFile = [this](const QString &lastName) { return askSaveFileName(lastName); };
     confirmReplace = [this](const QString &fileName) {
-        return QMessageBox::question(this, QCoreApplication::applicationName(),
-                                     QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
-                                         .arg(QDir::toNativeSeparators(fileName)),
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-               == QMessageBox::Yes;
+        return QMessageBox::question(
+                   this, QCoreApplication::applicationName(),
+                   QStringLiteral("Файл %1 уже существует.\nЗаменить его?").arg(QDir::toNativeSeparators(fileName)),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
@@ -132,8 +130,7 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1() = default;
 
-template <typename Signal, typename Sender>
-void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
+template <typename Signal, typename Sender> void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
 {
     connect(sender, signal, this, [this, handler] { vestor::runHandler([this, handler] { (this->*handler)(); }); });
 }
@@ -248,8 +245,7 @@ void TForm1::appendReportLine(const QString &line)
     QTextCursor end(ui->Memo1->document());
     end.movePosition(QTextCursor::End);
     const QString text = ui->Memo1->toPlainText();
-    end.insertText((text.isEmpty() || text.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + line
-                   + u'\n');
+    end.insertText((text.isEmpty() || text.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + line + u'\n');
 }
 
 // ---- saving the report ----
@@ -308,8 +304,8 @@ void TForm1::changeEvent(QEvent *event)
 #ifndef Q_OS_WIN
     // Here the window manager minimizes first; the window then goes to the
     // notification area instead, in its normal state.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
-        && !(static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized)) {
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        !(static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized)) {
         if (trayAvailable()) {
             // Back to the normal state first: restoring a hidden window's
             // state would map it again behind the toolkit's back.

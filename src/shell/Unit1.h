@@ -16,16 +16,19 @@ class QLineEdit;
 class QTimer;
 class QUrl;
 class TTrayIcon;
-namespace Ui { class TForm1; }
+namespace Ui {
+class TForm1;
+}
 namespace vestor {
 class Catalogue;
 class Picker;
-}
+} // namespace vestor
 
 // The main window: the inputs of a pick, the report, the result fields, the
 // save button, the emblem and the news link. The pick itself runs in the
 // engine, which reaches the fields through vestor::Window.
-class TForm1 : public QWidget, public vestor::Window {
+class TForm1 : public QWidget, public vestor::Window
+{
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -84,8 +87,7 @@ protected:
 
 private:
     // Every handler runs through the one error boundary.
-    template <typename Signal, typename Sender>
-    void bind(Sender *sender, Signal signal, void (TForm1::*handler)());
+    template <typename Signal, typename Sender> void bind(Sender *sender, Signal signal, void (TForm1::*handler)());
     QString askSaveFileName(const QString &lastName);
 
     std::unique_ptr<Ui::TForm1> ui;

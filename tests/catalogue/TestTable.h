@@ -31,8 +31,9 @@ struct ProgramDir {
     void write(const std::vector<Item> &items) { write(testdbf::bytes(itemTable(items))); }
 };
 
-inline Item item(const QString &type, const QString &name, double price, std::initializer_list<std::pair<int, double>> stats = {},
-                 const QString &race = QStringLiteral("No"), double urov = 1)
+inline Item item(const QString &type, const QString &name, double price,
+                 std::initializer_list<std::pair<int, double>> stats = {}, const QString &race = QStringLiteral("No"),
+                 double urov = 1)
 {
     Item it;
     it.type = type;

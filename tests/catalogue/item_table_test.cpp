@@ -22,8 +22,8 @@ Table randomTable(std::mt19937 &rng, int rows)
     std::uniform_int_distribution<int> pick(0, 1000);
     std::vector<Item> items;
     for (int i = 0; i < rows; ++i) {
-        Item it = item(types[pick(rng) % 6], QStringLiteral("Вещь %1").arg(pick(rng) % 40), pick(rng) % 300,
-                       {}, racesCodes[pick(rng) % 4], 1 + pick(rng) % 13);
+        Item it = item(types[pick(rng) % 6], QStringLiteral("Вещь %1").arg(pick(rng) % 40), pick(rng) % 300, {},
+                       racesCodes[pick(rng) % 4], 1 + pick(rng) % 13);
         for (double &s : it.stats)
             s = pick(rng) % 3 ? 0 : (pick(rng) % 21) - 5 + (pick(rng) % 2) * 0.5;
         it.deleted = pick(rng) % 17 == 0;
@@ -89,13 +89,16 @@ struct ItemTableFixture : ::testing::Test {
         // As the table used to be loaded: RECNO is the rowid.
         std::string columns = "RECNO INTEGER PRIMARY KEY";
         for (const auto &column : vestor::kItemColumns)
-            columns += std::string(", ") + column.name + (column.kind == vestor::ColumnKind::String ? " TEXT" : " REAL");
-        const std::string sql = "CREATE TABLE main.plain (" + columns + "); INSERT INTO main.plain SELECT * FROM Subjects.dbf";
+            columns +=
+                std::string(", ") + column.name + (column.kind == vestor::ColumnKind::String ? " TEXT" : " REAL");
+        const std::string sql =
+            "CREATE TABLE main.plain (" + columns + "); INSERT INTO main.plain SELECT * FROM Subjects.dbf";
         ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
 
     // `sql` with "T" standing for the table: the virtual one and the plain copy agree.
-    void same(const std::string &sql, const Binder &bind = [](sqlite3_stmt *) {})
+    void same(
+        const std::string &sql, const Binder &bind = [](sqlite3_stmt *) {})
     {
         auto with = [&](const std::string &table) {
             std::string s = sql;
@@ -111,10 +114,10 @@ struct ItemTableFixture : ::testing::Test {
         }
         if (virtualRows != plainRows) {
             auto diff = std::mismatch(virtualRows.begin(), virtualRows.end(), plainRows.begin(), plainRows.end());
-            ADD_FAILURE() << sql << "\n  virtual table: " << virtualRows.size() << " rows, plain table: "
-                          << plainRows.size() << "; first difference: "
-                          << (diff.first == virtualRows.end() ? "(none)" : *diff.first) << " vs "
-                          << (diff.second == plainRows.end() ? "(none)" : *diff.second);
+            ADD_FAILURE() << sql << "\n  virtual table: " << virtualRows.size()
+                          << " rows, plain table: " << plainRows.size()
+                          << "; first difference: " << (diff.first == virtualRows.end() ? "(none)" : *diff.first)
+                          << " vs " << (diff.second == plainRows.end() ? "(none)" : *diff.second);
         }
         ++checked;
         nonEmpty += !virtualRows.empty();
@@ -163,16 +166,43 @@ TEST_F(ItemTableFixture, TermsAndOrdersOfEveryKindAgreeWithAPlainTable)
 {
     std::mt19937 rng(11);
     load(randomTable(rng, 300));
-    for (const char *where : {
-             "PRICE > 100", "PRICE >= 100.0", "PRICE < 50", "PRICE <= 0", "PRICE = 150", "PRICE = NULL",
-             "PRICE < NULL", "PRICE = 123.45", "SILA = 2.5", "SILA IN (0, -2.5, 7)", "SILA IN (NULL, 3)", "SILA = '3'",
-             "SILA > '2'", "PRICE = 9007199254740993", "TYPE = 'ring'", "TYPE = 'Ring'", "TYPE IN ('ring', 'lats')",
-             "TYPE = 'ring' COLLATE NOCASE", "TYPE > 'lats'", "TYPE <= 'armor'", "TYPE = ''", "TYPE = 5",
-             "TYPE IN ('ring', 5)", "NAME = 'Вещь 3'", "NAME >= 'Вещь 3' AND NAME < 'Вещь 4'", "RECNO = 17",
-             "RECNO BETWEEN 20 AND 40", "rowid > 250", "RECNO = '17'", "RACE = 'No' OR PRICE < 20",
-             "UROV <= 5 AND RACE IN ('No', 'El') AND TYPE IN ('ring', 'armor') AND PRICE <= 200",
-             "SILA IS NULL", "SILA IS NOT NULL AND SILA <> 0", "TYPE LIKE 'r%'", "x'00' = TYPE",
-             "TYPE IN ('ring', 'ring') AND SILA IN (0, 0.0, -0.0)", "TYPE = 'armor' AND SILA = 2.5"}) {
+    for (const char *where : {"PRICE > 100",
+                              "PRICE >= 100.0",
+                              "PRICE < 50",
+                              "PRICE <= 0",
+                              "PRICE = 150",
+                              "PRICE = NULL",
+                              "PRICE < NULL",
+                              "PRICE = 123.45",
+                              "SILA = 2.5",
+                              "SILA IN (0, -2.5, 7)",
+                              "SILA IN (NULL, 3)",
+                              "SILA = '3'",
+                              "SILA > '2'",
+                              "PRICE = 9007199254740993",
+                              "TYPE = 'ring'",
+                              "TYPE = 'Ring'",
+                              "TYPE IN ('ring', 'lats')",
+                              "TYPE = 'ring' COLLATE NOCASE",
+                              "TYPE > 'lats'",
+                              "TYPE <= 'armor'",
+                              "TYPE = ''",
+                              "TYPE = 5",
+                              "TYPE IN ('ring', 5)",
+                              "NAME = 'Вещь 3'",
+                              "NAME >= 'Вещь 3' AND NAME < 'Вещь 4'",
+                              "RECNO = 17",
+                              "RECNO BETWEEN 20 AND 40",
+                              "rowid > 250",
+                              "RECNO = '17'",
+                              "RACE = 'No' OR PRICE < 20",
+                              "UROV <= 5 AND RACE IN ('No', 'El') AND TYPE IN ('ring', 'armor') AND PRICE <= 200",
+                              "SILA IS NULL",
+                              "SILA IS NOT NULL AND SILA <> 0",
+                              "TYPE LIKE 'r%'",
+                              "x'00' = TYPE",
+                              "TYPE IN ('ring', 'ring') AND SILA IN (0, 0.0, -0.0)",
+                              "TYPE = 'armor' AND SILA = 2.5"}) {
         for (const char *order : {"", " ORDER BY RECNO", " ORDER BY RECNO DESC", " ORDER BY SILA DESC, RECNO",
                                   " ORDER BY PRICE, RECNO", " ORDER BY NAME, RECNO"})
             same(std::string("SELECT * FROM {T} WHERE ") + where + order);

@@ -47,8 +47,8 @@ TEST(Loader, KeepsFileOrderSkipsDeletedAndStripsPadding)
 TEST(Loader, DecodesTextByLanguageDriverAndSidecar)
 {
     const QString name = QStringLiteral("Шлем гнева");
-    for (auto [driver, codec] : {std::pair{0xC9, "windows-1251"}, {0x00, "windows-1251"}, {0x65, "IBM866"},
-                                 {0x26, "IBM866"}}) {
+    for (auto [driver, codec] :
+         {std::pair{0xC9, "windows-1251"}, {0x00, "windows-1251"}, {0x65, "IBM866"}, {0x26, "IBM866"}}) {
         ProgramDir dir;
         Table t = itemTable({item("helmet", QString(), 10)});
         t.languageDriver = std::uint8_t(driver);
@@ -79,8 +79,8 @@ TEST(Loader, AcceptsExtraColumnsOtherWidthsAndTypeF)
 {
     ProgramDir dir;
     Table t = itemTable(threeItems());
-    t.fields[1].width = 20;   // NAME
-    t.fields[2].type = 'F';   // PRICE
+    t.fields[1].width = 20; // NAME
+    t.fields[2].type = 'F'; // PRICE
     t.fields.push_back({"COMMENT", 'C', 10});
     for (auto &r : t.records)
         r.values.push_back("extra");

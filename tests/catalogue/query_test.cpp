@@ -31,10 +31,13 @@ TEST(QueryText, SevenLinesDifferingOnlyInTheColumn)
     EXPECT_EQ(lines[0], QStringLiteral("SELECT *"));
     EXPECT_EQ(lines[1], QStringLiteral("FROM Subjects.dbf"));
     EXPECT_EQ(lines[2], QStringLiteral("WHERE UROV <= :level1 and PRICE <= :price1 and"));
-    EXPECT_EQ(lines[3], QStringLiteral(" ( RACE = 'No' or RACE = :race1 ) and ( TYPE = :type11 or TYPE = :type12 ) and"));
+    EXPECT_EQ(lines[3],
+              QStringLiteral(" ( RACE = 'No' or RACE = :race1 ) and ( TYPE = :type11 or TYPE = :type12 ) and"));
     EXPECT_EQ(lines[4], QStringLiteral(" SILA = (SELECT Max ( SILA ) FROM Subjects.dbf"));
     EXPECT_EQ(lines[5], QStringLiteral("                 WHERE UROV <= :level2 and PRICE <= :price2 and"));
-    EXPECT_EQ(lines[6], QStringLiteral("                 ( RACE = 'No' or RACE = :race2 ) and ( TYPE = :type21 or TYPE = :type22 ))"));
+    EXPECT_EQ(
+        lines[6],
+        QStringLiteral("                 ( RACE = 'No' or RACE = :race2 ) and ( TYPE = :type21 or TYPE = :type22 ))"));
     EXPECT_EQ(c.query(18).sql(), QString(c.query(1).sql()).replace(QStringLiteral("SILA"), QStringLiteral("OB_KR_P")));
     EXPECT_TRUE(c.query(7).sql().contains(QStringLiteral(" KULACH = (SELECT Max ( KULACH ) FROM")));
 }

@@ -55,7 +55,7 @@ TEST(ShippedTable, EveryQueryReturnsExactlyTheBestAllowedRows)
     ASSERT_EQ(c.table1.recordCount(), qint64(rows.size()));
 
     const std::vector<std::pair<std::string, std::string>> slotTypes = {
-        {"2hand", "armor"}, {"ponogi", "ponogi"}, {"ring", "ring"},     {"pojas", "pojas"},
+        {"2hand", "armor"},   {"ponogi", "ponogi"}, {"ring", "ring"},     {"pojas", "pojas"},
         {"perchi", "perchi"}, {"helmet", "helmet"}, {"amulet", "amulet"}, {"lats", "lats"}};
     const std::vector<std::pair<QString, std::string>> raceList = {
         {QStringLiteral("Эльф"), "El"}, {QStringLiteral("Орк"), "Or"}, {QStringLiteral("Дракон"), "Dr"}};

@@ -52,8 +52,8 @@ TEST_F(Cli, PlainReport)
     const Result r = run({"--money", "200", "--need", "sila=10"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
-    const QStringList expected{kHeading, "", "Кольцо", "Кольцо", "Кольцо", "Кольцо", "Латы", "",
-                               "Всего на сумму 142", "", kClosing};
+    const QStringList expected{
+        kHeading, "", "Кольцо", "Кольцо", "Кольцо", "Кольцо", "Латы", "", "Всего на сумму 142", "", kClosing};
     EXPECT_EQ(QString::fromUtf8(r.out), expected.join('\n') + '\n');
 }
 
@@ -79,10 +79,10 @@ TEST_F(Cli, JsonObject)
 
     // Keys in the documented order, the results in stat order.
     qsizetype at = -1;
-    for (const char *key : {"\"report\"", "\"results\"", "\"Sila\"", "\"Lovka\"", "\"Reak\"", "\"Zlost\"",
-                            "\"Udacha\"", "\"Slog\"", "\"Kulach\"", "\"Zashita\"", "\"Orug\"", "\"Metk\"", "\"Ob_Uv\"",
-                            "\"Ob_Ud\"", "\"Ob_Otv\"", "\"Ob_Kr\"", "\"Ob_Uv_p\"", "\"Ob_Ud_p\"", "\"Ob_Otv_p\"",
-                            "\"Ob_Kr_p\"", "\"money\"", "\"total\""}) {
+    for (const char *key : {"\"report\"",   "\"results\"", "\"Sila\"",   "\"Lovka\"",   "\"Reak\"",    "\"Zlost\"",
+                            "\"Udacha\"",   "\"Slog\"",    "\"Kulach\"", "\"Zashita\"", "\"Orug\"",    "\"Metk\"",
+                            "\"Ob_Uv\"",    "\"Ob_Ud\"",   "\"Ob_Otv\"", "\"Ob_Kr\"",   "\"Ob_Uv_p\"", "\"Ob_Ud_p\"",
+                            "\"Ob_Otv_p\"", "\"Ob_Kr_p\"", "\"money\"",  "\"total\""}) {
         const qsizetype next = r.out.indexOf(key);
         EXPECT_GT(next, at) << key;
         at = next;
@@ -152,7 +152,8 @@ TEST_F(Cli, UsageErrorsExitTwoSayingWhatIsAccepted)
         {{"--level", "0"}, "from 1 to 13"},
         {{"--level", "14"}, "from 1 to 13"},
         {{"--level", "x"}, "from 1 to 13"},
-        {{"--have", "Ob_Uv=1"}, "accepted (any letter case): Sila, Lovka, Reak, Zlost, Udacha, Slog, Kulach, Zashita, Orug, Metk\n"},
+        {{"--have", "Ob_Uv=1"},
+         "accepted (any letter case): Sila, Lovka, Reak, Zlost, Udacha, Slog, Kulach, Zashita, Orug, Metk\n"},
         {{"--need", "Power=1"}, "Ob_Otv_p, Ob_Kr_p"},
         {{"--need", "Sila"}, "STAT=TEXT"},
         {{"--encoding", "koi8-r"}, "accepted: utf-8, cp1251"},
@@ -171,9 +172,8 @@ TEST(CliHelp, ExplainsEveryOption)
     EXPECT_EQ(r.status, 0);
     const QStringList lines = QString::fromUtf8(r.out).split('\n');
     for (const char *option : {"--data", "--race", "--level", "--money", "--have", "--need", "--json", "--encoding"}) {
-        const auto explained = std::count_if(lines.begin(), lines.end(), [&](const QString &l) {
-            return l.startsWith(QStringLiteral("  ") + option);
-        });
+        const auto explained = std::count_if(
+            lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(QStringLiteral("  ") + option); });
         const auto example = std::count_if(lines.begin(), lines.end(), [&](const QString &l) {
             return l.trimmed().startsWith("vestor-pick ") && (l + ' ').contains(QString::fromLatin1(option) + ' ');
         });
@@ -185,8 +185,8 @@ TEST(CliHelp, ExplainsEveryOption)
 TEST(CliShipped, RealisticCharacterOverTheDefaultCatalogue)
 {
     // No --data: the Data directory beside the program, with the shipped table.
-    const Result r = pick({"--race", "Гном", "--level", "6", "--money", "2500", "--have", "Sila=15", "--need", "Sila=40",
-                           "--need", "Zashita=30", "--need", "Ob_Ud=45", "--json"});
+    const Result r = pick({"--race", "Гном", "--level", "6", "--money", "2500", "--have", "Sila=15", "--need",
+                           "Sila=40", "--need", "Zashita=30", "--need", "Ob_Ud=45", "--json"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
     const QJsonArray report = o["report"].toArray();

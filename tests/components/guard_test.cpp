@@ -15,10 +15,7 @@
 
 namespace {
 
-QString freshId()
-{
-    return QStringLiteral("guard test ") + QUuid::createUuid().toString();
-}
+QString freshId() { return QStringLiteral("guard test ") + QUuid::createUuid().toString(); }
 
 struct Copy {
     std::unique_ptr<TTrayIcon> tray = std::make_unique<TTrayIcon>();

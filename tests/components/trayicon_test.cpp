@@ -23,15 +23,9 @@ QIcon solidIcon(QColor colour)
     return QIcon(pixmap);
 }
 
-QRgb centre(const QIcon &icon)
-{
-    return icon.pixmap(16, 16).toImage().pixel(8, 8);
-}
+QRgb centre(const QIcon &icon) { return icon.pixmap(16, 16).toImage().pixel(8, 8); }
 
-void press(TTrayIcon &tray, QSystemTrayIcon::ActivationReason reason)
-{
-    emit tray.platformIcon()->activated(reason);
-}
+void press(TTrayIcon &tray, QSystemTrayIcon::ActivationReason reason) { emit tray.platformIcon()->activated(reason); }
 
 } // namespace
 
@@ -140,8 +134,14 @@ TEST(TrayIconMouse, EachEventReachesItsHandler)
     QStringList calls;
     QObject *clickSender = nullptr;
     QObject *dblSender = nullptr;
-    tray.OnClick = [&](QObject *sender) { calls << "click"; clickSender = sender; };
-    tray.OnDblClick = [&](QObject *sender) { calls << "dbl"; dblSender = sender; };
+    tray.OnClick = [&](QObject *sender) {
+        calls << "click";
+        clickSender = sender;
+    };
+    tray.OnDblClick = [&](QObject *sender) {
+        calls << "dbl";
+        dblSender = sender;
+    };
     QPoint where;
     Qt::MouseButton button = Qt::NoButton;
     Qt::KeyboardModifiers keys = Qt::ShiftModifier;

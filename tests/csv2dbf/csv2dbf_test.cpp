@@ -28,7 +28,6 @@ namespace {
 
 const auto &kColumns = vestor::kItemColumns;
 
-
 std::string header()
 {
     std::string s;
@@ -53,10 +52,7 @@ std::string row(const std::map<std::string, std::string> &cells = {})
     return s;
 }
 
-void writeFile(const fs::path &p, const std::string &bytes)
-{
-    std::ofstream(p, std::ios::binary) << bytes;
-}
+void writeFile(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 std::string readFile(const fs::path &p)
 {
@@ -72,7 +68,8 @@ struct RunResult {
     std::string err;
 };
 
-class Csv2Dbf : public ::testing::Test {
+class Csv2Dbf : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -131,8 +128,7 @@ std::uint32_t le32(const std::string &b, std::size_t at)
 
 std::uint16_t le16(const std::string &b, std::size_t at)
 {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
-                                      static_cast<std::uint8_t>(b[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8);
 }
 
 TEST_F(Csv2Dbf, ConvertsTableWithCp1251TextAndNumbers)
@@ -140,14 +136,20 @@ TEST_F(Csv2Dbf, ConvertsTableWithCp1251TextAndNumbers)
     std::string fifty;
     for (int i = 0; i < 50; ++i)
         fifty += "Я";
-    const std::string csv =
-        "\xEF\xBB\xBF" + header() + "\r\n" +
-        row({{"TYPE", "2hand"}, {"NAME", "Меч ярости"}, {"PRICE", "1250.5"}, {"RACE", "Or"},
-             {"UROV", "7"}, {"SILA", "+2"}, {"KORP", "0.5"}, {"OB_UV_P", "-5"},
-             {"OB_KR_P", "-0.25"}}) + "\r\n" +
-        row({{"NAME", "\"Кольцо \"\"Змея\"\", малое\""}, {"RACE", "\"El\""}, {"UROV", "13"}}) + "\n" +
-        row({{"NAME", "Ёжик №1 €"}, {"TYPE", "amulet"}, {"PRICE", "0"}}) + "\n" +
-        row({{"NAME", fifty}, {"OB_OTV", "999999999.99"}});
+    const std::string csv = "\xEF\xBB\xBF" + header() + "\r\n" +
+                            row({{"TYPE", "2hand"},
+                                 {"NAME", "Меч ярости"},
+                                 {"PRICE", "1250.5"},
+                                 {"RACE", "Or"},
+                                 {"UROV", "7"},
+                                 {"SILA", "+2"},
+                                 {"KORP", "0.5"},
+                                 {"OB_UV_P", "-5"},
+                                 {"OB_KR_P", "-0.25"}}) +
+                            "\r\n" +
+                            row({{"NAME", "\"Кольцо \"\"Змея\"\", малое\""}, {"RACE", "\"El\""}, {"UROV", "13"}}) +
+                            "\n" + row({{"NAME", "Ёжик №1 €"}, {"TYPE", "amulet"}, {"PRICE", "0"}}) + "\n" +
+                            row({{"NAME", fifty}, {"OB_OTV", "999999999.99"}});
 
     const RunResult r = convert(csv);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -201,8 +203,7 @@ TEST_F(Csv2Dbf, ConvertsTableWithCp1251TextAndNumbers)
     EXPECT_DOUBLE_EQ(number(0, "OB_KR_P"), -0.25);
     EXPECT_DOUBLE_EQ(number(0, "LOVKA"), 0);
 
-    EXPECT_EQ(text(1, "NAME"),
-              "\xCA\xEE\xEB\xFC\xF6\xEE \"\xC7\xEC\xE5\xFF\", \xEC\xE0\xEB\xEE\xE5");
+    EXPECT_EQ(text(1, "NAME"), "\xCA\xEE\xEB\xFC\xF6\xEE \"\xC7\xEC\xE5\xFF\", \xEC\xE0\xEB\xEE\xE5");
     EXPECT_EQ(text(1, "RACE"), "El");
     EXPECT_DOUBLE_EQ(number(1, "UROV"), 13);
     // Letters outside the contiguous А..я block go through the table.
@@ -232,10 +233,7 @@ struct BadCase {
     std::string reason;
 };
 
-void PrintTo(const BadCase &c, std::ostream *os)
-{
-    *os << c.label;
-}
+void PrintTo(const BadCase &c, std::ostream *os) { *os << c.label; }
 
 std::string longName(int letters)
 {
@@ -259,7 +257,13 @@ const BadCase kBadCases[] = {
     {"TooFewColumns", H + G + row().substr(0, row().rfind(',')) + "\n", 3, "expected 27 columns, found 26"},
     {"TooManyColumns", H + row() + ",0\n", 2, "expected 27 columns, found 28"},
     {"BlankLineInside", H + "\n" + G, 2, "expected 27 columns, found 1"},
-    {"HeaderMisspelled", [] { auto h = header(); h.replace(h.find("SILA"), 4, "SILLA"); return h; }() + "\n" + G,
+    {"HeaderMisspelled",
+     [] {
+         auto h = header();
+         h.replace(h.find("SILA"), 4, "SILLA");
+         return h;
+     }() +
+         "\n" + G,
      1, "header must be exactly TYPE,NAME,PRICE"},
     {"HeaderReordered", reorderedHeader() + "\n" + G, 1, "header must be exactly"},
     {"EmptyFile", "", 1, "empty file"},
@@ -284,7 +288,8 @@ const BadCase kBadCases[] = {
     {"TextAfterQuote", H + G + G + row({{"NAME", "\"Меч\"x"}}) + "\n", 4, "unexpected text after a closing quote"},
 };
 
-class Csv2DbfBad : public Csv2Dbf, public ::testing::WithParamInterface<BadCase> {};
+class Csv2DbfBad : public Csv2Dbf, public ::testing::WithParamInterface<BadCase>
+{};
 
 TEST_P(Csv2DbfBad, RefusedWithLineNumberAndNoOutput)
 {
@@ -305,8 +310,8 @@ TEST_F(Csv2Dbf, ReportsEveryBadRowAndCountsLinesInsideQuotes)
 {
     // The quoted line break belongs to line 2's record, so the next record
     // starts on line 4.
-    const std::string csv = H + row({{"NAME", "\"Меч\nярости\""}}) + "\n" +
-                            row({{"UROV", "x"}}) + "\n" + G + row({{"SILA", "y"}}) + "\n";
+    const std::string csv =
+        H + row({{"NAME", "\"Меч\nярости\""}}) + "\n" + row({{"UROV", "x"}}) + "\n" + G + row({{"SILA", "y"}}) + "\n";
     writeFile(io() / "bad.csv", csv);
     const RunResult r = run({(io() / "bad.csv").string(), (io() / "Out.DBF").string()});
     EXPECT_EQ(r.status, 1);
@@ -357,7 +362,7 @@ TEST_F(Csv2Dbf, ShippedCatalogueConverts)
     const int fType = DBFGetFieldIndex(dbf, "TYPE"), fName = DBFGetFieldIndex(dbf, "NAME");
     const int fRace = DBFGetFieldIndex(dbf, "RACE"), fUrov = DBFGetFieldIndex(dbf, "UROV");
     const int fPrice = DBFGetFieldIndex(dbf, "PRICE");
-    const std::set<std::string> types = {"2hand", "armor", "ponogi", "ring", "pojas",
+    const std::set<std::string> types = {"2hand",  "armor",  "ponogi", "ring", "pojas",
                                          "perchi", "helmet", "amulet", "lats"};
     const std::set<std::string> races = {"El", "Hm", "Gn", "Or", "Hb", "Dr", "No"};
     std::map<std::string, int> perType, perRace;

@@ -37,8 +37,8 @@ inline const QString kClosing = QStringLiteral(
 // The whole report of a run that took `items`, costing `total`.
 inline QStringList report(const QStringList &items, const QString &total)
 {
-    return QStringList{kHeading, QString()} + items
-           + QStringList{QString(), QStringLiteral("Всего на сумму ") + total, QString(), kClosing};
+    return QStringList{kHeading, QString()} + items +
+           QStringList{QString(), QStringLiteral("Всего на сумму ") + total, QString(), kClosing};
 }
 
 } // namespace testdbf

@@ -43,8 +43,8 @@ TEST_F(Needs, CurrentAboveNeededAndScaledExtremes)
     w.needed[16] = "9999";
     w.race = QStringLiteral("Дракон");
     p.InitArr();
-    EXPECT_EQ(allNeeds(), (std::vector<double>{-30, -30, -30, -30, -30, -30, -12, -12, -12, -12,
-                                               4, 4, 4, 4, -4, 3999.6, 0, 0}));
+    EXPECT_EQ(allNeeds(),
+              (std::vector<double>{-30, -30, -30, -30, -30, -30, -12, -12, -12, -12, 4, 4, 4, 4, -4, 3999.6, 0, 0}));
 }
 
 TEST_F(Needs, RaceBonusGoesToNeedsAndResultFields)

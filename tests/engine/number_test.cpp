@@ -54,8 +54,8 @@ TEST(SumText, AcceptedForms)
 TEST(SumText, RejectedFormsNameTheText)
 {
     WithLocale c(QLocale::C, QLocale::AnyTerritory);
-    for (const char *text : {"", " ", " 5", "5 ", "abc", "5a", "1e", "1e+", "e5", ".", "-", "+-1", "--1", "1,5",
-                             "1.2.3", "1e999", "inf", "nan", "0x10", "1_000"}) {
+    for (const char *text : {"",  " ",   " 5",  "5 ",  "abc",   "5a",    "1e",  "1e+", "e5",   ".",
+                             "-", "+-1", "--1", "1,5", "1.2.3", "1e999", "inf", "nan", "0x10", "1_000"}) {
         const QString t = QString::fromLatin1(text);
         EXPECT_EQ(floatError(t), QStringLiteral("'%1' is not a valid floating point value").arg(t)) << text;
     }

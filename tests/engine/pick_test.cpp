@@ -105,8 +105,13 @@ TEST(PriceCap, WorkedValues)
         double cap;
         double compared;
     };
-    const Case cases[] = {{1000, 12, 1000.0 / 12 + 50, 133}, {2000, 12, 2000.0 / 12 + 100, 267}, {150, 2, 82.5, 82},
-                          {90, 4, 27, 27}, {1, 2, 0.55, 1}, {537, 1, 537, 537}, {0, 5, 0, 0}};
+    const Case cases[] = {{1000, 12, 1000.0 / 12 + 50, 133},
+                          {2000, 12, 2000.0 / 12 + 100, 267},
+                          {150, 2, 82.5, 82},
+                          {90, 4, 27, 27},
+                          {1, 2, 0.55, 1},
+                          {537, 1, 537, 537},
+                          {0, 5, 0, 0}};
     for (const Case &c : cases) {
         const double cap = priceCap(c.money, c.slot);
         EXPECT_NEAR(cap, c.cap, 1e-9) << c.money << " " << c.slot;
@@ -189,8 +194,8 @@ TEST_F(PickRun, FullSetReportAndResults)
     w.current[1] = "3";
     p.Button1Click();
     QStringList taken;
-    for (const char *type : {"2hand", "2hand", "ponogi", "ring", "ring", "ring", "ring", "pojas", "perchi", "helmet",
-                             "amulet", "lats"})
+    for (const char *type :
+         {"2hand", "2hand", "ponogi", "ring", "ring", "ring", "ring", "pojas", "perchi", "helmet", "amulet", "lats"})
         taken << QStringLiteral("best ") + type;
     EXPECT_EQ(w.report, report(taken, "120"));
     EXPECT_EQ(w.result[1], "15");

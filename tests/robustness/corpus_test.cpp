@@ -36,8 +36,8 @@ TEST(FuzzCorpus, ValidSeedsLoadDamagedSeedsAndFindingsAreRefused)
             if (it.fileName().startsWith(QStringLiteral("valid-")))
                 EXPECT_EQ(result, QStringLiteral("loaded")) << file.toStdString();
             else
-                EXPECT_TRUE(result.startsWith(QStringLiteral("refused: "))) << file.toStdString() << ": "
-                                                                            << result.toStdString();
+                EXPECT_TRUE(result.startsWith(QStringLiteral("refused: ")))
+                    << file.toStdString() << ": " << result.toStdString();
             ++seen;
         }
     }

@@ -13,8 +13,8 @@ constexpr int kRecordLength = 1 + 3 * 50 + 24 * 12;
 
 QByteArray goodTable()
 {
-    return bytes(itemTable({item("ring", QStringLiteral("Кольцо"), 100, {{1, 5}}),
-                            item("lats", QStringLiteral("Латы"), 900, {{8, 10}})}));
+    return bytes(itemTable(
+        {item("ring", QStringLiteral("Кольцо"), 100, {{1, 5}}), item("lats", QStringLiteral("Латы"), 900, {{8, 10}})}));
 }
 
 // The message of the set-up over `data`, empty when it loads.
@@ -51,16 +51,18 @@ QByteArray patched(int at, std::initializer_list<int> values)
 
 TEST(Damage, NumbersThatAreNotPlainDecimalsAreRefusedWithTheirText)
 {
-    for (const char *text : {"12abc", "****", "1e999", "-1e999", "inf", "-inf", "+inf", "nan", "-nan", "0x1A",
-                             "1,5", "- 5", "5-", "++5", "1e", ".", "-", "1.2.3", "1 2", "e5"}) {
+    for (const char *text : {"12abc", "****", "1e999", "-1e999", "inf", "-inf", "+inf", "nan",   "-nan", "0x1A",
+                             "1,5",   "- 5",  "5-",    "++5",    "1e",  ".",    "-",    "1.2.3", "1 2",  "e5"}) {
         const QString message = setUpMessage(withNumber(text));
         EXPECT_TRUE(message.contains(QStringLiteral("Subjects.DBF"))) << text << ": " << message.toStdString();
-        EXPECT_TRUE(message.contains(QStringLiteral("PRICE of record 1 holds '%1', which is not a number")
-                                         .arg(QString::fromLatin1(text))))
+        EXPECT_TRUE(message.contains(
+            QStringLiteral("PRICE of record 1 holds '%1', which is not a number").arg(QString::fromLatin1(text))))
             << text << ": " << message.toStdString();
     }
     // A control byte inside the digits is shown, not passed on raw.
-    const QString message = setUpMessage(withNumber(QByteArray("12\x01" "3", 4)));
+    const QString message = setUpMessage(withNumber(QByteArray("12\x01"
+                                                               "3",
+                                                               4)));
     EXPECT_TRUE(message.contains(QStringLiteral("'12?3'"))) << message.toStdString();
 }
 
@@ -98,7 +100,8 @@ TEST(Damage, HeaderFaultsAreNamed)
 TEST(Damage, RecordsCutShortAreCountedNotRead)
 {
     const QByteArray good = goodTable();
-    EXPECT_TRUE(setUpMessage(good.left(kHeaderLength)).contains(QStringLiteral("declares 2 records but the file holds only 0")));
+    EXPECT_TRUE(setUpMessage(good.left(kHeaderLength))
+                    .contains(QStringLiteral("declares 2 records but the file holds only 0")));
     EXPECT_TRUE(setUpMessage(good.left(kHeaderLength + kRecordLength + 10))
                     .contains(QStringLiteral("declares 2 records but the file holds only 1")));
     // Without the end-of-file mark the table is whole.

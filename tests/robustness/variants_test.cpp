@@ -117,7 +117,8 @@ TEST(Variants, NumbersOfTypeNOrFWithAnyWidthAndDecimals)
         t.records[0].values[2] = k.text;
         dir.write(bytes(t));
         const Loaded got = load(dir);
-        EXPECT_EQ(got.prices[0].toDouble(), k.value) << k.type << k.width << "." << k.decimals << " " << k.text.constData();
+        EXPECT_EQ(got.prices[0].toDouble(), k.value)
+            << k.type << k.width << "." << k.decimals << " " << k.text.constData();
     }
 }
 
@@ -189,8 +190,8 @@ TEST(Variants, UnknownSidecarWordFallsBackToTheLanguageDriver)
 
 TEST(Variants, LanguageDriverByteChoosesTheCodePage)
 {
-    for (auto [driver, codec] : {std::pair{0xC9, "windows-1251"}, {0x65, "IBM866"}, {0x26, "IBM866"},
-                                 {0x00, "windows-1251"}}) {
+    for (auto [driver, codec] :
+         {std::pair{0xC9, "windows-1251"}, {0x65, "IBM866"}, {0x26, "IBM866"}, {0x00, "windows-1251"}}) {
         Table t = itemTable({item("ring", QString(), 10), item("helmet", QString(), 10)});
         t.languageDriver = std::uint8_t(driver);
         t.records[0].values[1] = QStringEncoder(codec).encode(kRing);
@@ -210,7 +211,8 @@ TEST(Variants, UndecodableTextShowsReplacementCharactersNeverDropped)
     // UTF-8: a stray byte, a sequence cut short by the field's width, a lone lead byte.
     Table u = itemTable({item("ring", QString(), 10), item("ring", QString(), 10), item("ring", QString(), 10)});
     u.fields[1].width = 5;
-    u.records[0].values[1] = "a\xFF" "b";
+    u.records[0].values[1] = "a\xFF"
+                             "b";
     u.records[1].values[1] = QStringLiteral("abЖ").toUtf8().left(3) + QByteArray("  ");
     u.records[2].values[1] = "\xD0";
     EXPECT_EQ(loadNames(bytes(u), "UTF-8"),
@@ -263,7 +265,7 @@ TEST(Variants, OnlyTheAsteriskMarksADeletedRecord)
     QByteArray data = bytes(itemTable(twoItems()));
     const int headerLength = 32 + 27 * 32 + 1;
     const int recordLength = 1 + 3 * 50 + 24 * 12;
-    data[headerLength] = '\0';                // some writers leave NUL for "not deleted"
-    data[headerLength + recordLength] = '*';  // deleted
+    data[headerLength] = '\0';               // some writers leave NUL for "not deleted"
+    data[headerLength + recordLength] = '*'; // deleted
     EXPECT_EQ(loadNames(data), QStringList{kRing});
 }

@@ -58,7 +58,4 @@ struct Form {
 
 #include <QPushButton>
 
-inline void shelltest::Form::pick() const
-{
-    child<QPushButton>(*window, QStringLiteral("Button1"))->click();
-}
+inline void shelltest::Form::pick() const { child<QPushButton>(*window, QStringLiteral("Button1"))->click(); }

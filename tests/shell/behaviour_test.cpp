@@ -88,7 +88,8 @@ TEST(Splash, ACloseRequestKeepsItUpAndEndsTheProgramLater)
 
 // ---- notification area ----
 
-class Tray : public ::testing::Test {
+class Tray : public ::testing::Test
+{
 protected:
     TForm1 w;
     bool trayThere = true;

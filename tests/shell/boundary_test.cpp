@@ -22,7 +22,8 @@ TEST(ErrorBoxText, AFullStopIsAddedAfterCharactersBeyondIt)
 {
     EXPECT_EQ(vestor::errorBoxText("Cannot create file a.txt"), QStringLiteral("Cannot create file a.txt."));
     EXPECT_EQ(vestor::errorBoxText("Таблица не найдена"), QStringLiteral("Таблица не найдена."));
-    EXPECT_EQ(vestor::errorBoxText("'x' is not a valid integer value"), QStringLiteral("'x' is not a valid integer value."));
+    EXPECT_EQ(vestor::errorBoxText("'x' is not a valid integer value"),
+              QStringLiteral("'x' is not a valid integer value."));
     // "." itself and everything before it in the table get nothing.
     for (const char *kept : {"Done.", "Really!", "(1)", "a,", "a-", "end ", ""})
         EXPECT_EQ(vestor::errorBoxText(QString::fromLatin1(kept)), QString::fromLatin1(kept)) << kept;

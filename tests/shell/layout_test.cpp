@@ -22,19 +22,19 @@ struct Placed {
 
 // Controls placed directly on the window and the panels in their boxes.
 const Placed kPlaced[] = {
-    {"Label1", "TForm1", {8, 16, 25, 13}},        {"ComboBox1", "TForm1", {40, 8, 73, 21}},
-    {"Label2", "TForm1", {120, 16, 44, 13}},      {"ComboBox2", "TForm1", {168, 8, 49, 21}},
-    {"Label4", "TForm1", {224, 16, 34, 13}},      {"Edit2", "TForm1", {264, 8, 57, 21}},
-    {"GroupBox1", "TForm1", {8, 32, 156, 233}},   {"GroupBox2", "TForm1", {168, 32, 156, 409}},
-    {"Button1", "TForm1", {328, 96, 185, 25}},    {"RadioGroup1", "TForm1", {328, 32, 185, 57}},
-    {"Memo1", "TForm1", {328, 128, 185, 281}},    {"GroupBox3", "TForm1", {520, 32, 156, 409}},
-    {"BitBtn1", "TForm1", {456, 416, 59, 25}},    {"Image1", "TForm1", {8, 268, 155, 173}},
-    {"Label33", "TForm1", {42, 417, 87, 13}},     {"Image2", "TForm1", {19, 415, 16, 16}},
-    {"Panel1", "GroupBox1", {5, 13, 144, 124}},   {"Panel2", "GroupBox1", {5, 139, 144, 87}},
-    {"Panel3", "GroupBox2", {5, 13, 144, 124}},   {"Panel4", "GroupBox2", {5, 139, 144, 87}},
-    {"Panel5", "GroupBox2", {5, 227, 144, 87}},   {"Panel6", "GroupBox2", {5, 316, 144, 87}},
-    {"Panel7", "GroupBox3", {5, 13, 144, 124}},   {"Panel8", "GroupBox3", {5, 139, 144, 87}},
-    {"Panel9", "GroupBox3", {5, 227, 144, 87}},   {"Panel10", "GroupBox3", {5, 316, 144, 87}},
+    {"Label1", "TForm1", {8, 16, 25, 13}},      {"ComboBox1", "TForm1", {40, 8, 73, 21}},
+    {"Label2", "TForm1", {120, 16, 44, 13}},    {"ComboBox2", "TForm1", {168, 8, 49, 21}},
+    {"Label4", "TForm1", {224, 16, 34, 13}},    {"Edit2", "TForm1", {264, 8, 57, 21}},
+    {"GroupBox1", "TForm1", {8, 32, 156, 233}}, {"GroupBox2", "TForm1", {168, 32, 156, 409}},
+    {"Button1", "TForm1", {328, 96, 185, 25}},  {"RadioGroup1", "TForm1", {328, 32, 185, 57}},
+    {"Memo1", "TForm1", {328, 128, 185, 281}},  {"GroupBox3", "TForm1", {520, 32, 156, 409}},
+    {"BitBtn1", "TForm1", {456, 416, 59, 25}},  {"Image1", "TForm1", {8, 268, 155, 173}},
+    {"Label33", "TForm1", {42, 417, 87, 13}},   {"Image2", "TForm1", {19, 415, 16, 16}},
+    {"Panel1", "GroupBox1", {5, 13, 144, 124}}, {"Panel2", "GroupBox1", {5, 139, 144, 87}},
+    {"Panel3", "GroupBox2", {5, 13, 144, 124}}, {"Panel4", "GroupBox2", {5, 139, 144, 87}},
+    {"Panel5", "GroupBox2", {5, 227, 144, 87}}, {"Panel6", "GroupBox2", {5, 316, 144, 87}},
+    {"Panel7", "GroupBox3", {5, 13, 144, 124}}, {"Panel8", "GroupBox3", {5, 139, 144, 87}},
+    {"Panel9", "GroupBox3", {5, 227, 144, 87}}, {"Panel10", "GroupBox3", {5, 316, 144, 87}},
 };
 
 // Where the row of stat `index` lies: its panel among the column's panels and its row.
@@ -54,7 +54,8 @@ Row rowOf(int index)
     return {(index - 7) / 4 + 1, fourLabels[n], fourFields[n]};
 }
 
-class Layout : public ::testing::Test {
+class Layout : public ::testing::Test
+{
 protected:
     TForm1 w;
     QLineEdit *edit(const char *name) { return child(w, QLatin1String(name)); }
@@ -200,10 +201,13 @@ TEST_F(Layout, TabWalksTheDesignedOrder)
         for (const vestor::Stat &s : vestor::stats())
             if (s.*column)
                 expected << QLatin1String(s.*column);
-    expected << "Button1" << "Memo1";
+    expected << "Button1"
+             << "Memo1";
     for (const vestor::Stat &s : vestor::stats())
         expected << QLatin1String(s.resultField);
-    expected << "BitBtn1" << "ComboBox2" << "ComboBox1";
+    expected << "BitBtn1"
+             << "ComboBox2"
+             << "ComboBox1";
 
     QStringList walked{QApplication::focusWidget()->objectName()};
     for (int i = 1; i < expected.size(); ++i) {
@@ -215,7 +219,8 @@ TEST_F(Layout, TabWalksTheDesignedOrder)
 
 // ---- key filters ----
 
-class KeyFilter : public Layout {
+class KeyFilter : public Layout
+{
 protected:
     // The field's text after typing `keys` at its end.
     QString typed(const char *name, const QString &start, const QString &keys)

@@ -40,8 +40,8 @@ QStringList lines(const QString &memo)
 
 QStringList report(const QStringList &items, const QString &total)
 {
-    return QStringList{"Более всего вам подходит такой комплект:", ""} + items
-           + QStringList{"", "Всего на сумму " + total, "", kClosing};
+    return QStringList{"Более всего вам подходит такой комплект:", ""} + items +
+           QStringList{"", "Всего на сумму " + total, "", kClosing};
 }
 
 TEST(Pick, FillsTheReportAndTheResultFields)

@@ -10,9 +10,9 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using shelltest::child;
 using shelltest::ErrorBoxCatch;
 using shelltest::Form;
-using shelltest::child;
 
 namespace {
 
@@ -36,7 +36,8 @@ TEST(ReportBytes, Windows1251WithCrLf)
 TEST(ReportBytes, CharactersOutsideTheCodePageBecomeQuestionMarks)
 {
     EXPECT_EQ(vestor::reportBytes(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
-    EXPECT_EQ(vestor::reportBytes(QString::fromUtf8("x\xF0\x9F\x98\x80y")), QByteArray("x?y")) << "one mark per character";
+    EXPECT_EQ(vestor::reportBytes(QString::fromUtf8("x\xF0\x9F\x98\x80y")), QByteArray("x?y"))
+        << "one mark per character";
     EXPECT_EQ(vestor::reportBytes(QStringLiteral("a\u2028b")), QByteArray("a\r\nb"));
 }
 
@@ -50,13 +51,14 @@ TEST(ReportFileName, TxtIsAddedOnlyWhenMissing)
 }
 
 // A window with a report in its memo and a scripted save dialog.
-class Saving : public ::testing::Test {
+class Saving : public ::testing::Test
+{
 protected:
     Form f{{testdbf::item("lats", "Латы", 100, {{1, 10}})}};
     QTemporaryDir out;
-    QStringList offered;      // what the dialog was given as the last name
-    QString answer;           // what the user picks; empty cancels
-    QStringList questions;    // files the user was asked to replace
+    QStringList offered;   // what the dialog was given as the last name
+    QString answer;        // what the user picks; empty cancels
+    QStringList questions; // files the user was asked to replace
     bool replace = true;
 
     void SetUp() override

@@ -95,8 +95,8 @@ Table itemTable(const std::vector<Item> &items)
     for (const Item &item : items) {
         Record r;
         r.deleted = item.deleted;
-        r.values = {cp1251.encode(item.type), cp1251.encode(item.name), number(item.price),
-                    cp1251.encode(item.race), number(item.urov)};
+        r.values = {cp1251.encode(item.type), cp1251.encode(item.name), number(item.price), cp1251.encode(item.race),
+                    number(item.urov)};
         for (int s = 0; s < 14; ++s)
             r.values.push_back(number(item.stats[s]));
         for (double a : item.armour)

@@ -28,36 +28,26 @@ namespace {
 // The item table's columns, as the program declares them.
 const auto &kColumns = vestor::kItemColumns;
 
-
 constexpr int kTextWidth = 50;
 constexpr int kNumberWidth = 12;
 constexpr int kNumberDecimals = 2;
 constexpr unsigned char kLdidCp1251 = 0xC9;
 constexpr int kMaxReportedErrors = 50;
 
-bool isTextColumn(std::size_t i)
-{
-    return kColumns[i].kind == vestor::ColumnKind::String;
-}
+bool isTextColumn(std::size_t i) { return kColumns[i].kind == vestor::ColumnKind::String; }
 
 // Windows-1251 bytes 0x80..0xFF; 0 marks the one unassigned byte (0x98).
 constexpr std::array<char32_t, 128> kCp1251High = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
-    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
-    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
-    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
-    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
-    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
-    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
-    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0000, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, 0x0410,
+    0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D,
+    0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A,
+    0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444,
+    0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
 std::optional<char> toCp1251(char32_t c)
@@ -88,15 +78,35 @@ std::string utf8ToCp1251(std::string_view in, std::string &error)
         char32_t c = 0;
         std::size_t len = 0;
         char32_t min = 0;
-        if (b0 < 0x80) { c = b0; len = 1; }
-        else if ((b0 & 0xE0) == 0xC0) { c = b0 & 0x1F; len = 2; min = 0x80; }
-        else if ((b0 & 0xF0) == 0xE0) { c = b0 & 0x0F; len = 3; min = 0x800; }
-        else if ((b0 & 0xF8) == 0xF0) { c = b0 & 0x07; len = 4; min = 0x10000; }
-        else { error = "invalid UTF-8"; return {}; }
-        if (i + len > in.size()) { error = "invalid UTF-8"; return {}; }
+        if (b0 < 0x80) {
+            c = b0;
+            len = 1;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            c = b0 & 0x1F;
+            len = 2;
+            min = 0x80;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            c = b0 & 0x0F;
+            len = 3;
+            min = 0x800;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            c = b0 & 0x07;
+            len = 4;
+            min = 0x10000;
+        } else {
+            error = "invalid UTF-8";
+            return {};
+        }
+        if (i + len > in.size()) {
+            error = "invalid UTF-8";
+            return {};
+        }
         for (std::size_t k = 1; k < len; ++k) {
             const auto b = static_cast<unsigned char>(in[i + k]);
-            if ((b & 0xC0) != 0x80) { error = "invalid UTF-8"; return {}; }
+            if ((b & 0xC0) != 0x80) {
+                error = "invalid UTF-8";
+                return {};
+            }
             c = (c << 6) | (b & 0x3F);
         }
         if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
@@ -141,8 +151,7 @@ std::optional<double> parseNumber(std::string_view s, std::string &error)
         }
     }
     if (!ok || i != s.size()) {
-        error = s.empty() ? std::string("empty number")
-                          : "\"" + std::string(s) + "\" is not a number";
+        error = s.empty() ? std::string("empty number") : "\"" + std::string(s) + "\" is not a number";
         return std::nullopt;
     }
     // from_chars rejects a leading '+'.
@@ -152,8 +161,7 @@ std::optional<double> parseNumber(std::string_view s, std::string &error)
     char buf[64];
     const int n = std::snprintf(buf, sizeof buf, "%.*f", kNumberDecimals, v);
     if (res.ec != std::errc() || n > kNumberWidth) {
-        error = "\"" + std::string(s) + "\" does not fit in " +
-                std::to_string(kNumberWidth) + " characters";
+        error = "\"" + std::string(s) + "\" does not fit in " + std::to_string(kNumberWidth) + " characters";
         return std::nullopt;
     }
     return v;
@@ -238,8 +246,8 @@ bool readCsv(std::string_view text, std::vector<Record> &records, CsvError &err)
 }
 
 struct Row {
-    std::array<std::string, vestor::kItemColumnCount> text;  // cp1251, text columns only
-    std::array<double, vestor::kItemColumnCount> number{};   // numeric columns only
+    std::array<std::string, vestor::kItemColumnCount> text; // cp1251, text columns only
+    std::array<double, vestor::kItemColumnCount> number{};  // numeric columns only
 };
 
 std::string joinedColumns()
@@ -285,8 +293,7 @@ std::vector<std::string> convertRow(const Record &rec, Row &row)
             if (!error.empty())
                 problems.push_back(col + ": " + error);
             else if (encoded.size() > kTextWidth)
-                problems.push_back(col + ": " + std::to_string(encoded.size()) +
-                                   " bytes in Windows-1251, at most " +
+                problems.push_back(col + ": " + std::to_string(encoded.size()) + " bytes in Windows-1251, at most " +
                                    std::to_string(kTextWidth) + " allowed");
             else
                 row.text[i] = std::move(encoded);
@@ -309,9 +316,8 @@ bool writeDbf(const fs::path &tmp, const std::vector<Row> &rows, std::string &er
     bool ok = true;
     for (std::size_t i = 0; ok && i < kColumns.size(); ++i) {
         const std::string name(kColumns[i].name);
-        const int idx = isTextColumn(i)
-                            ? DBFAddField(dbf, name.c_str(), FTString, kTextWidth, 0)
-                            : DBFAddField(dbf, name.c_str(), FTDouble, kNumberWidth, kNumberDecimals);
+        const int idx = isTextColumn(i) ? DBFAddField(dbf, name.c_str(), FTString, kTextWidth, 0)
+                                        : DBFAddField(dbf, name.c_str(), FTDouble, kNumberWidth, kNumberDecimals);
         ok = idx == static_cast<int>(i);
     }
     if (!ok)
@@ -336,8 +342,7 @@ bool writeDbf(const fs::path &tmp, const std::vector<Row> &rows, std::string &er
     // Readers pick the code page from this byte, so make sure it landed.
     std::ifstream in(tmp, std::ios::binary);
     unsigned char head[32] = {};
-    if (!in.read(reinterpret_cast<char *>(head), sizeof head) || head[0] != 0x03 ||
-        head[29] != kLdidCp1251) {
+    if (!in.read(reinterpret_cast<char *>(head), sizeof head) || head[0] != 0x03 || head[29] != kLdidCp1251) {
         error = "written table has an unexpected header";
         return false;
     }

@@ -12,8 +12,8 @@
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -74,11 +74,11 @@ void sword(QPainter &p, QPointF hilt, double angleDeg, double length)
     p.setBrush(steel);
     p.drawPath(blade);
     p.setBrush(kGold);
-    p.drawRoundedRect(QRectF(-16, -1, 32, 6), 2, 2);   // cross-guard
+    p.drawRoundedRect(QRectF(-16, -1, 32, 6), 2, 2); // cross-guard
     p.setBrush(QColor(90, 50, 25));
-    p.drawRect(QRectF(-2.5, 5, 5, 18));                // grip
+    p.drawRect(QRectF(-2.5, 5, 5, 18)); // grip
     p.setBrush(kGold);
-    p.drawEllipse(QPointF(0, 26), 4.5, 4.5);           // pommel
+    p.drawEllipse(QPointF(0, 26), 4.5, 4.5); // pommel
     p.restore();
 }
 
@@ -196,9 +196,9 @@ QImage floppy()
     p.setPen(edge);
     p.setBrush(body);
     p.drawPolygon(outline);
-    p.fillRect(QRect(4, 2, 8, 5), metal);          // shutter
-    p.fillRect(QRect(9, 3, 2, 3), edge);            // its window
-    p.fillRect(QRect(3, 9, 10, 6), label);          // paper label
+    p.fillRect(QRect(4, 2, 8, 5), metal);  // shutter
+    p.fillRect(QRect(9, 3, 2, 3), edge);   // its window
+    p.fillRect(QRect(3, 9, 10, 6), label); // paper label
     p.setPen(QColor(120, 130, 160));
     p.drawLine(4, 11, 11, 11);
     p.drawLine(4, 13, 11, 13);
@@ -272,12 +272,9 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources"));
     std::vector<std::pair<QImage, QString>> pictures = {
-        {splash(), QStringLiteral("pictures/splash.png")},
-        {windowPicture(), QStringLiteral("pictures/image1.png")},
-        {floppy(), QStringLiteral("pictures/floppy.png")},
-        {badge(16, 0), QStringLiteral("icon/vestor.png")},
-        {badge(48, 0), QStringLiteral("icon/vestor-48.png")},
-        {badge(64, 0), QStringLiteral("icon/vestor-64.png")},
+        {splash(), QStringLiteral("pictures/splash.png")},    {windowPicture(), QStringLiteral("pictures/image1.png")},
+        {floppy(), QStringLiteral("pictures/floppy.png")},    {badge(16, 0), QStringLiteral("icon/vestor.png")},
+        {badge(48, 0), QStringLiteral("icon/vestor-48.png")}, {badge(64, 0), QStringLiteral("icon/vestor-64.png")},
     };
     for (int i = 0; i < 10; ++i)
         pictures.push_back({badge(16, kAngles[i]), QStringLiteral("emblem/frame%1.png").arg(i)});

@@ -34,7 +34,7 @@ Catalogue::Catalogue()
         auto q = std::make_unique<Query>(session);
         q->setSql(bestItemSql(statColumn(stat)));
         // Filter n: the outer query (1) and its inner maximum (2).
-        for (const QString n : {QStringLiteral("1"), QStringLiteral("2")}) {
+        for (const QString &n : {QStringLiteral("1"), QStringLiteral("2")}) {
             q->declareParam(QStringLiteral("level") + n, Integer, 1);
             q->declareParam(QStringLiteral("price") + n, Integer, 0);
             q->declareParam(QStringLiteral("race") + n, String, QStringLiteral("El"));

@@ -122,8 +122,9 @@ TEST_F(Layout, EveryStatRowHasItsLabelsAndFields)
             EXPECT_EQ(field->text(), QStringLiteral("0"));
             const bool result = c.firstPanel == 7;
             EXPECT_EQ(field->isReadOnly(), result) << s.*c.field;
-            if (!result)
+            if (!result) {
                 EXPECT_EQ(field->maxLength(), s.index >= 15 ? 4 : 3) << s.*c.field;
+            }
         }
     }
     EXPECT_EQ(fields, 10 + 18 + 18);
@@ -283,7 +284,7 @@ TEST_F(KeyFilter, ClipboardKeysDoNothingInFilteredFields)
     QGuiApplication::clipboard()->setText(QStringLiteral("55"));
     EXPECT_EQ(after("Edit3", "1", Qt::Key_V, Qt::ControlModifier), QStringLiteral("1"));
     // Whatever text the desktop gives the key: none, the control character, the letter.
-    for (const QString text : {QString(), QStringLiteral("\x16"), QStringLiteral("v")}) {
+    for (const QString &text : {QString(), QStringLiteral("\x16"), QStringLiteral("v")}) {
         auto *field = edit("Edit27");
         field->setText("1");
         QTest::sendKeyEvent(QTest::Click, field, Qt::Key_V, text, Qt::ControlModifier);

@@ -549,7 +549,8 @@ QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
     }
 }
 
-std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared)
+std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
+                                        const LoadProgress &progress)
 {
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
@@ -620,8 +621,11 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
 
     TextDecoder decoder(dbfCodePage(path, header.languageDriver));
     auto store = std::make_shared<ItemStore>(declared);
-    store->reserve(header.recordCount); // checked against the file's size above
+    store->reserve(header.recordCount);             // checked against the file's size above
+    constexpr std::uint32_t kProgressEvery = 65536; // records between two progress reports
     for (std::uint32_t record = 0; record < header.recordCount; ++record) {
+        if (progress && record % kProgressEvery == 0)
+            progress(header.headerLength + qint64(record) * header.recordLength, qint64(source.size()));
         const char *tuple = DBFReadTuple(dbf.get(), int(record));
         if (!tuple)
             throw Error(

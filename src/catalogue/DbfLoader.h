@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -40,10 +41,15 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
 // Returns a name QStringDecoder knows.
 QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver);
 
+// Told now and then during a load how many of the file's bytes are read;
+// called on the loading thread.
+using LoadProgress = std::function<void(qint64 bytesRead, qint64 bytesTotal)>;
+
 // Loads the dBase table at `path`: RECNO, the record's position in the file,
 // then the declared columns (checked by name and kind). Deleted records are
 // skipped; text is decoded and stripped of its padding; blank numbers become
 // null. Throws Error on any fault.
-std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared);
+std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
+                                        const LoadProgress &progress = {});
 
 } // namespace vestor

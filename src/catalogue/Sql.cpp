@@ -109,7 +109,7 @@ void Table::open()
         sqlite3_free(message);
         throw Error(QStringLiteral("Cannot open table %1: %2").arg(tableName, text));
     }
-    const std::shared_ptr<ItemStore> store = loadDbfTable(file, declared_);
+    const std::shared_ptr<ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
     createItemTable(db->itemTables(), db->handle(), schema, table, store);
     records_ = qint64(store->rowCount());
     active_ = true;

@@ -8,6 +8,7 @@
 // "FROM Subjects.dbf" names it.
 
 #include "Columns.h"
+#include "DbfLoader.h"
 
 #include <QString>
 #include <QStringList>
@@ -69,6 +70,8 @@ public:
 
     QString databaseName;
     QString tableName;
+    // Told the load's progress while open() reads the table file.
+    LoadProgress onLoadProgress;
 
     // Opens the database if needed and loads the table file, checking the
     // declared fields. Opening an open table does nothing.

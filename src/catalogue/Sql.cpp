@@ -112,6 +112,7 @@ void Table::open()
     const std::shared_ptr<ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
     createItemTable(db->itemTables(), db->handle(), schema, table, store);
     records_ = qint64(store->rowCount());
+    rows_ = ItemRows(store);
     active_ = true;
 }
 

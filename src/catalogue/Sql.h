@@ -9,6 +9,7 @@
 
 #include "Columns.h"
 #include "DbfLoader.h"
+#include "ItemRows.h"
 
 #include <QString>
 #include <QStringList>
@@ -78,10 +79,13 @@ public:
     void open();
     bool active() const { return active_; }
     qint64 recordCount() const { return records_; }
+    // The loaded rows; empty before open().
+    const ItemRows &rows() const { return rows_; }
 
 private:
     Session &session_;
     std::span<const ItemColumn> declared_;
+    ItemRows rows_;
     bool active_ = false;
     qint64 records_ = 0;
 };

@@ -217,3 +217,23 @@ TEST(Loader, FailedSetUpLeavesQueriesWithoutDatabase)
     EXPECT_EQ(c.database1.databaseName, QStringLiteral("MyNewAlias"));
     EXPECT_THROW(runSlot(c.query(1), "ring", "ring", 100), Error);
 }
+
+TEST(Loader, RowsViewReadsEveryCellAsLoadedInFileOrder)
+{
+    ProgramDir dir;
+    std::vector<Item> items = threeItems();
+    items[1].deleted = true;
+    dir.write(items);
+    Catalogue c;
+    c.setUp(dir.program());
+    const vestor::ItemRows &rows = c.table1.rows();
+    ASSERT_EQ(rows.rowCount(), 2);
+    const int name = 1, price = 2, sila = 5;
+    EXPECT_EQ(rows.recordNumber(0), 1);
+    EXPECT_EQ(rows.recordNumber(1), 3); // the deleted record keeps its number
+    EXPECT_EQ(rows.text(name, 0), QStringLiteral("Кольцо силы"));
+    EXPECT_EQ(rows.utf8(0, 1), "lats");
+    EXPECT_EQ(rows.number(price, 1), 900.0);
+    EXPECT_EQ(rows.number(sila, 0), 5.0);
+    EXPECT_EQ(rows.number(sila, 1), 0.0);
+}

@@ -1,0 +1,221 @@
+// The best set against the pick, from the click to the result: the shipped
+// table and generated tables of 10,000 and 100,000 items whose prices follow
+// their stats. Each benchmark runs one realistic input per iteration and
+// reports percentiles over them, the share the solver proved best, the
+// share of inputs where the pick misses a need the best set meets, and the
+// median ratio of the pick's price to the best set's.
+//   vestor_bench_best --benchmark_counters_tabular=true
+
+#include "Catalogue.h"
+#include "Columns.h"
+#include "Greedy.h"
+#include "Model.h"
+#include "Solve.h"
+#include "TextWindow.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <shapefil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <random>
+
+namespace {
+
+using namespace vestor;
+using namespace vestor::best;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kInputs = 40;
+constexpr int kBigInputs = 30;
+constexpr int kTopLevel = 13;
+constexpr int kFirstCeilingStat = 15;
+constexpr int kNumberWidth = 12;
+constexpr int kNumberDecimals = 2;
+constexpr int kTextWidth = 50;
+
+// Item types in roughly the shipped table's mix.
+const char *const kTypes[] = {"2hand", "armor", "armor",  "ponogi", "ring",   "ring",
+                              "ring",  "pojas", "perchi", "helmet", "amulet", "lats"};
+
+int columnOf(const char *name)
+{
+    for (int c = 0; c < kItemColumnCount; ++c)
+        if (qstrcmp(kItemColumns[c].name, name) == 0)
+            return c;
+    return -1;
+}
+
+// Writes `rows` items; each item's price follows what it gives, times a level factor and some noise.
+void writeTable(const QString &dir, int rows, std::uint32_t seed)
+{
+    QDir().mkpath(dir);
+    DBFHandle h = DBFCreateEx(QDir(dir).filePath("Subjects.DBF").toLocal8Bit().constData(), "LDID/201");
+    for (const ItemColumn &c : kItemColumns)
+        DBFAddField(h, c.name, c.kind == ColumnKind::String ? FTString : FTDouble,
+                    c.kind == ColumnKind::String ? kTextWidth : kNumberWidth,
+                    c.kind == ColumnKind::String ? 0 : kNumberDecimals);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> type(0, std::size(kTypes) - 1), level(1, kTopLevel), stat(1, kStats),
+        statCount(2, 4), race(0, 9);
+    std::uniform_real_distribution<double> noise(0.8, 1.25);
+    for (int r = 0; r < rows; ++r) {
+        const int urov = level(random);
+        std::vector<double> values(kItemColumnCount, 0);
+        double worth = 0;
+        for (int k = statCount(random); k > 0; --k) {
+            const int s = stat(random);
+            const double amount = std::round((1 + urov) * noise(random) * (s > 10 ? 4 : 1));
+            const double sign = s >= kFirstCeilingStat && race(random) < 3 ? -1 : 1;
+            values[columnOf(statColumn(s))] = sign * amount;
+            worth += amount * (s > 10 ? 8 : 30);
+        }
+        DBFWriteStringAttribute(h, r, 0, kTypes[type(random)]);
+        DBFWriteStringAttribute(h, r, 1, QStringLiteral("Item %1").arg(r + 1).toLatin1().constData());
+        DBFWriteDoubleAttribute(h, r, 2, std::round(worth * (1 + urov / 3.0) * noise(random)));
+        const int rc = race(random);
+        DBFWriteStringAttribute(h, r, 3, rc < kRaceCount ? races()[rc].code : "No");
+        DBFWriteDoubleAttribute(h, r, 4, urov);
+        for (int c = 5; c < kItemColumnCount; ++c)
+            DBFWriteDoubleAttribute(h, r, c, values[c]);
+    }
+    DBFClose(h);
+}
+
+// The most of each stat a character of this race and level could wear, money aside.
+StatValues reach(const Model &model)
+{
+    std::vector<StatValues> best(slotGroups().size(), StatValues{});
+    for (const Item &item : model.items())
+        for (int s = 1; s <= kStats; ++s)
+            best[item.group][s] = std::max(best[item.group][s], item.gives[s]);
+    StatValues out{};
+    for (int g = 0; g < int(best.size()); ++g)
+        for (int s = 1; s <= kStats; ++s)
+            out[s] += best[g][s] * slotGroups()[g].capacity();
+    return out;
+}
+
+// A player's question: a character, a purse, and a few needs of a reachable size.
+TextWindow input(const ItemRows &rows, std::mt19937 &random, int &level)
+{
+    std::uniform_int_distribution<int> race(0, kRaceCount - 1), levels(1, kTopLevel), stat(1, 14), count(2, 5),
+        ceiling(kFirstCeilingStat, kStats), coin(0, 3);
+    std::uniform_real_distribution<double> share(0.15, 0.8), purse(0.5, 4);
+    TextWindow w;
+    Inputs in;
+    in.race = race(random);
+    w.race = races()[in.race].name;
+    level = levels(random);
+    in.level = level;
+    in.money = 1e12;
+    const Model all(rows, in);
+    const StatValues most = reach(all);
+    std::vector<double> prices;
+    for (const Item &item : all.items())
+        prices.push_back(item.price);
+    std::nth_element(prices.begin(), prices.begin() + prices.size() / 2, prices.end());
+    w.money = QString::number(std::round(prices.empty() ? 0 : prices[prices.size() / 2] * 12 * purse(random)));
+    for (int k = count(random); k > 0; --k) {
+        const int s = stat(random);
+        const int have = stats().at(s - 1).currentField ? int(std::round(5 + 10 * share(random))) : 0;
+        if (stats().at(s - 1).currentField)
+            w.current[s] = QString::number(have);
+        w.needed[s] = QString::number(have + int(std::round(most[s] * share(random))));
+    }
+    if (coin(random) == 0) {
+        const int s = ceiling(random);
+        w.needed[s] = QString::number(-int(std::round(1 + 5 * share(random))));
+    }
+    return w;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
+}
+
+struct Figures {
+    std::vector<double> bestMs, greedyMs, ratios;
+    int proven = 0, greedyMisses = 0, runs = 0;
+};
+
+// The pick misses a need that the best set meets.
+bool pickMisses(const Model &model, const ItemSet &pick, const ItemSet &best)
+{
+    for (int s : model.needStats())
+        if (pick.shortBy[s] > 0 && best.shortBy[s] <= 0)
+            return true;
+    return false;
+}
+
+void runOne(Catalogue &catalogue, const TextWindow &w, int level, Figures &f)
+{
+    catalogue.raceChanged(w.race);
+    catalogue.levelChanged(QString::number(level));
+    const auto t0 = Clock::now();
+    const Model model(catalogue.table1.rows(), inputsFrom(w, level));
+    Options o;
+    o.start = greedyRecords(catalogue, w);
+    const auto t1 = Clock::now();
+    o.solver = QStringLiteral(VESTOR_SOLVE);
+    const Result r = solve(model, o);
+    const auto t2 = Clock::now();
+    f.greedyMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    f.bestMs.push_back(std::chrono::duration<double, std::milli>(t2 - t0).count());
+    f.proven += r.proven;
+    const ItemSet pick = describedSet(model, o.start);
+    f.greedyMisses += pickMisses(model, pick, r.sets[0]);
+    if (r.allMet && r.sets[0].total > 0 && pick.meetsAll())
+        f.ratios.push_back(pick.total / r.sets[0].total);
+    ++f.runs;
+}
+
+void report(benchmark::State &state, const Figures &f)
+{
+    state.counters["best_p50_ms"] = percentile(f.bestMs, 0.5);
+    state.counters["best_p95_ms"] = percentile(f.bestMs, 0.95);
+    state.counters["pick_p50_ms"] = percentile(f.greedyMs, 0.5);
+    state.counters["proven_pct"] = 100.0 * f.proven / std::max(1, f.runs);
+    state.counters["pick_misses_pct"] = 100.0 * f.greedyMisses / std::max(1, f.runs);
+    state.counters["price_ratio_median"] = percentile(f.ratios, 0.5);
+    state.counters["ratio_inputs"] = double(f.ratios.size());
+}
+
+void solveOn(benchmark::State &state, const QString &dataDir, int inputs)
+{
+    Catalogue catalogue;
+    catalogue.setUpIn(dataDir);
+    std::mt19937 random(7);
+    Figures f;
+    for (auto _ : state) {
+        for (int i = 0; i < inputs; ++i) {
+            int level = 1;
+            const TextWindow w = input(catalogue.table1.rows(), random, level);
+            runOne(catalogue, w, level, f);
+        }
+    }
+    report(state, f);
+}
+
+void BM_BestShipped(benchmark::State &state) { solveOn(state, QStringLiteral(VESTOR_DATA_DIR), kInputs); }
+
+void BM_BestGenerated(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const int rows = int(state.range(0));
+    writeTable(dir.path(), rows, std::uint32_t(rows));
+    solveOn(state, dir.path(), rows > 10000 ? kBigInputs : kInputs);
+}
+
+} // namespace
+
+BENCHMARK(BM_BestShipped)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BestGenerated)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

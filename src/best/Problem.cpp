@@ -75,6 +75,7 @@ QByteArray Problem::toJson() const
                                     {"price", double(i.price)},
                                     {"affordable", i.affordable},
                                     {"locked", i.locked},
+                                    {"beaten", i.beaten},
                                     {"gives", numbers(i.gives)}});
     const QJsonObject o{{"capacities", numbers(capacities)},
                         {"needs", needList},
@@ -99,8 +100,9 @@ Problem Problem::fromJson(const QByteArray &json)
     }
     for (const QJsonValue &v : o["items"].toArray()) {
         const QJsonObject i = v.toObject();
-        Item item{int(whole(i["group"], "group")), whole(i["price"], "price"), i["affordable"].toBool(),
-                  int(whole(i["locked"], "locked")), wholes<std::int64_t>(i["gives"], "gives")};
+        Item item{int(whole(i["group"], "group")),   whole(i["price"], "price"),
+                  i["affordable"].toBool(),          int(whole(i["locked"], "locked")),
+                  int(whole(i["beaten"], "beaten")), wholes<std::int64_t>(i["gives"], "gives")};
         if (item.group < 0 || item.group >= int(p.capacities.size()) || item.gives.size() != p.needs.size())
             malformed("item");
         p.items.push_back(std::move(item));

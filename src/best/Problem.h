@@ -20,6 +20,7 @@ struct Problem {
         std::int64_t price = 0;
         bool affordable = true; // within the money
         int locked = 0;
+        int beaten = 0;                  // by how many offered items: the best set needs only the unbeaten
         std::vector<std::int64_t> gives; // per need
     };
     std::vector<int> capacities; // per slot group

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -58,10 +59,11 @@ bool helps(const Model &model, const std::vector<int> &needs, const Item &item)
     return std::any_of(needs.begin(), needs.end(), [&](int s) { return model.sense(s) * item.gives[s] > 0; });
 }
 
-// The items worth offering. An item that helps no need is never worth its
-// price; one that `depth` kept items beat is left out. Depth is one more than
-// the alternatives asked for, so that runner-up items remain for them.
-std::vector<int> keptItems(const Model &model, int depth, const std::set<int> &pinned)
+// The items worth offering, with how many kept items beat each. An item that
+// helps no need is never worth its price; one that `depth` kept items beat is
+// left out. Depth is one more than the alternatives asked for, so that
+// runner-up items remain for them; the best set itself needs only the unbeaten.
+std::map<int, int> keptItems(const Model &model, int depth, const std::set<int> &pinned)
 {
     const auto &items = model.items();
     const std::vector<int> needs = model.needStats();
@@ -76,22 +78,21 @@ std::vector<int> keptItems(const Model &model, int depth, const std::set<int> &p
                std::tuple(items[b].group, items[b].price, -worth[b], b);
     });
     std::vector<std::vector<int>> kept(slotGroups().size());
-    std::vector<int> out;
+    std::map<int, int> out;
     for (int i : order) {
         auto &group = kept[items[i].group];
+        int beaten = 0;
         if (!pinned.contains(i)) {
             if (!helps(model, needs, items[i]))
                 continue;
-            int beaten = 0;
             for (auto k = group.begin(); k != group.end() && beaten < depth; ++k)
                 beaten += beats(model, needs, items[*k], items[i]);
             if (beaten >= depth)
                 continue;
         }
         group.push_back(i);
-        out.push_back(i);
+        out[i] = beaten;
     }
-    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -132,7 +133,9 @@ std::set<int> pinnedItems(const Model &model, const std::vector<std::int64_t> &s
 Reduced reduce(const Model &model, int alternatives, double timeLimit, const std::vector<std::int64_t> &start)
 {
     Reduced r;
-    r.itemOf = keptItems(model, alternatives + 1, pinnedItems(model, start));
+    const std::map<int, int> kept = keptItems(model, alternatives + 1, pinnedItems(model, start));
+    for (const auto &[index, beaten] : kept)
+        r.itemOf.push_back(index);
     const std::vector<int> needs = model.needStats();
     std::vector<double> amounts, prices;
     for (int s : needs)
@@ -155,7 +158,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
     double most = 0; // the dearest set there could be: the budget never needs to exceed it
     for (int i : r.itemOf) {
         const Item &item = model.items()[i];
-        Problem::Item pi{item.group, scaled(item.price, r.priceScale), model.affordable(item), 0, {}};
+        Problem::Item pi{item.group, scaled(item.price, r.priceScale), model.affordable(item), 0, kept.at(i), {}};
         if (const auto it = model.inputs().locked.find(item.record); it != model.inputs().locked.end())
             pi.locked = it->second;
         for (int s : needs)

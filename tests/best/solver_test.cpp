@@ -54,14 +54,15 @@ std::tuple<int, double, double> key(const Model &model, const Counts &counts)
     return {shortfall > 0, shortfall, model.price(counts)};
 }
 
-std::vector<testdbf::Item> randomTable(std::mt19937 &random)
+// Dear tables take the solver's other road for the closest set: shortfall first, then price.
+std::vector<testdbf::Item> randomTable(std::mt19937 &random, double priceScale)
 {
     static const char *types[] = {"2hand", "armor", "ring", "amulet", "lats", "helmet"};
     std::uniform_int_distribution<int> type(0, 5), price(1, 60), amount(-2, 6), count(4, 9);
     std::vector<testdbf::Item> items;
     const int n = count(random);
     for (int i = 0; i < n; ++i)
-        items.push_back(item(types[type(random)], QStringLiteral("I%1").arg(i), price(random),
+        items.push_back(item(types[type(random)], QStringLiteral("I%1").arg(i), price(random) * priceScale,
                              {{kSila, amount(random)}, {kZlost, amount(random)}, {kObUvP, amount(random) - 3}}));
     return items;
 }
@@ -74,9 +75,10 @@ TEST(Solver, AgreesWithTryingEverySet)
     constexpr int kRounds = 25;
     for (int round = 0; round < kRounds; ++round) {
         besttest::Table table;
-        table.load(randomTable(random));
+        const double priceScale = round % 2 ? 10'000'000 : 1;
+        table.load(randomTable(random, priceScale));
         Inputs in;
-        in.money = money(random);
+        in.money = money(random) * priceScale;
         in.needed[kSila] = need(random);
         in.needed[kZlost] = need(random);
         in.needed[kObUvP] = ceiling(random);

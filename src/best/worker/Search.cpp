@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <string>
@@ -16,7 +17,11 @@ namespace {
 constexpr double kObjectiveStep = 0.99;
 // Time below which another solve is not worth starting.
 constexpr double kLeastSeconds = 0.05;
+// Objectives up to here stay exact in CBC's doubles, with room for its tolerances.
+constexpr double kExactObjective = 1e12;
+constexpr double kLargestCost = 1e9;
 constexpr char kAtMost = 'L';
+constexpr int kUnbeaten = 0;
 constexpr char kAtLeast = 'G';
 
 // One CBC model for one stage: item counts, shortfalls, the cuts that keep
@@ -29,9 +34,9 @@ public:
     {
         quiet(seconds);
         for (int i = 0; i < int(p_.items.size()); ++i)
-            if (!stage.budgeted || p_.items[i].affordable)
+            if ((!stage.budgeted || p_.items[i].affordable) && p_.items[i].beaten <= stage.mostBeaten)
                 col_[i] = column(p_.items[i].locked, p_.capacities[p_.items[i].group],
-                                 stage.cheapest ? double(p_.items[i].price) : 0);
+                                 stage.priceCost * double(p_.items[i].price));
     }
 
     void addGroups()
@@ -51,7 +56,7 @@ public:
             auto terms = itemTerms([&](const Problem::Item &item) { return double(item.gives[k]); });
             if (stage_.soft) {
                 // Shortfall s: gives + s >= target, or gives - s <= target for a ceiling.
-                const int s = column(0, std::numeric_limits<double>::max(), stage_.cheapest ? 0 : double(n.weight));
+                const int s = column(0, std::numeric_limits<double>::max(), stage_.shortfallCost * double(n.weight));
                 terms.emplace_back(s, n.sense);
                 shortfalls.emplace_back(s, double(n.weight));
             }
@@ -195,15 +200,46 @@ Outcome Search::solve(const Stage &stage) const
     return mip.run();
 }
 
-Outcome Search::closest() const
+double Search::shortfallCeiling() const
 {
+    double sum = 0;
+    for (int k = 0; k < int(problem_.needs.size()); ++k) {
+        std::vector<std::int64_t> most(problem_.capacities.size(), 0);
+        for (const Problem::Item &item : problem_.items)
+            most[item.group] = std::max(most[item.group], std::abs(item.gives[k]));
+        double reach = double(std::abs(problem_.needs[k].target));
+        for (int g = 0; g < int(most.size()); ++g)
+            reach += double(most[g]) * problem_.capacities[g];
+        sum += reach * double(problem_.needs[k].weight);
+    }
+    return sum;
+}
+
+Outcome Search::closest(int mostBeaten) const
+{
+    // One solve where a unit of shortfall can cost more than the whole budget
+    // and the sums stay exact; else the least shortfall first, then its cheapest set.
+    const double unit = double(problem_.budget) + 1;
+    std::int64_t heaviest = 1;
+    for (const Problem::Need &n : problem_.needs)
+        heaviest = std::max(heaviest, n.weight);
+    if (unit * shortfallCeiling() <= kExactObjective && unit * double(heaviest) <= kLargestCost) {
+        Stage both;
+        both.mostBeaten = mostBeaten;
+        both.soft = true;
+        both.shortfallCost = unit;
+        return solve(both);
+    }
     Stage least;
+    least.mostBeaten = mostBeaten;
     least.soft = true;
-    least.cheapest = false;
+    least.priceCost = 0;
+    least.shortfallCost = 1;
     const Outcome nearest = solve(least);
     if (!nearest.found)
         return nearest;
     Stage cheapestOfThem;
+    cheapestOfThem.mostBeaten = mostBeaten;
     cheapestOfThem.soft = true;
     cheapestOfThem.shortfallCap = std::llround(nearest.objective);
     Outcome cheapest = solve(cheapestOfThem);
@@ -220,8 +256,11 @@ Outcome Search::closest() const
 
 void Search::addAlternatives(bool soft)
 {
-    for (int k = 0; k < problem_.alternatives; ++k) {
-        const Outcome next = soft ? closest() : solve(Stage());
+    // The k-th further set looks among items that at most k others beat.
+    for (int k = 1; k <= problem_.alternatives; ++k) {
+        Stage cheapest;
+        cheapest.mostBeaten = k;
+        const Outcome next = soft ? closest(k) : solve(cheapest);
         if (!next.found)
             return;
         found_.push_back(next.counts);
@@ -231,13 +270,17 @@ void Search::addAlternatives(bool soft)
 Answer Search::run()
 {
     Answer answer;
-    Outcome best = solve(Stage());
+    // The best set never needs an item that another beats.
+    Stage cheapest;
+    cheapest.mostBeaten = kUnbeaten;
+    Outcome best = solve(cheapest);
     answer.allMet = best.found;
     if (!best.found) {
-        best = closest();
+        best = closest(kUnbeaten);
         Stage anyMoney;
         anyMoney.budgeted = false;
         anyMoney.cut = false;
+        anyMoney.mostBeaten = kUnbeaten;
         const Outcome rich = solve(anyMoney);
         if (rich.found)
             answer.moneyNeeded = std::llround(rich.objective);

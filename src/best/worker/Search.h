@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -11,11 +12,13 @@ namespace vestor::best {
 
 // What one CBC solve asks.
 struct Stage {
-    bool budgeted = true; // only items within the money, total within it
-    bool soft = false;    // needs may fall short, at a cost
-    bool cheapest = true; // minimise price; else the weighted shortfall
+    bool budgeted = true;     // only items within the money, total within it
+    bool soft = false;        // needs may fall short, at a cost
+    double priceCost = 1;     // objective weight of the price
+    double shortfallCost = 0; // objective weight of the weighted shortfall
     std::optional<std::int64_t> shortfallCap;
-    bool cut = true; // keep away from the sets found so far
+    bool cut = true;                                  // keep away from the sets found so far
+    int mostBeaten = std::numeric_limits<int>::max(); // leave out items beaten more often
 };
 
 struct Outcome {
@@ -39,9 +42,11 @@ public:
 private:
     Outcome solve(const Stage &stage) const;
     // Least weighted shortfall, then the cheapest set with it.
-    Outcome closest() const;
+    Outcome closest(int mostBeaten) const;
     void addAlternatives(bool soft);
     double secondsLeft() const;
+    // The most weighted shortfall any set could have.
+    double shortfallCeiling() const;
 
     const Problem &problem_;
     std::chrono::steady_clock::time_point deadline_;

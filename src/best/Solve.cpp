@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 
 namespace vestor::best {
@@ -61,6 +62,14 @@ Result Job::interpret(const Answer &answer) const
         r.sets.push_back(checkedSet(model_, countsOf(reduced_, set)));
     if (r.sets.empty())
         throw Error(QStringLiteral("Решатель не нашёл ни одного комплекта."));
+    // Cut by the time limit before a set meeting every need turned up, the search
+    // went on to the closest; if that meets them all after all, it is one of them.
+    if (!r.allMet && !r.proven && r.sets[0].meetsAll()) {
+        r.allMet = true;
+        const auto firstShort =
+            std::find_if(r.sets.begin(), r.sets.end(), [](const ItemSet &s) { return !s.meetsAll(); });
+        r.sets.erase(firstShort, r.sets.end());
+    }
     checkSets(model_, r.allMet, r.sets);
     if (!r.allMet) {
         r.unreachable = unreachableNeeds(model_);

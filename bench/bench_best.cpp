@@ -8,6 +8,7 @@
 
 #include "Catalogue.h"
 #include "Columns.h"
+#include "Error.h"
 #include "Greedy.h"
 #include "Model.h"
 #include "Solve.h"
@@ -156,7 +157,7 @@ double processorMs()
 
 struct Figures {
     std::vector<double> bestMs, bestCpuMs, greedyMs, ratios;
-    int proven = 0, greedyMisses = 0, runs = 0;
+    int proven = 0, greedyMisses = 0, runs = 0, errors = 0;
 };
 
 // The pick misses a need that the best set meets.
@@ -204,6 +205,7 @@ void report(benchmark::State &state, const Figures &f)
     state.counters["pick_misses_pct"] = 100.0 * f.greedyMisses / std::max(1, f.runs);
     state.counters["price_ratio_median"] = percentile(f.ratios, 0.5);
     state.counters["ratio_inputs"] = double(f.ratios.size());
+    state.counters["errors"] = f.errors;
 }
 
 void solveOn(benchmark::State &state, const QString &dataDir, int inputs, int alternatives)
@@ -216,7 +218,12 @@ void solveOn(benchmark::State &state, const QString &dataDir, int inputs, int al
         for (int i = 0; i < inputs; ++i) {
             int level = 1;
             const TextWindow w = input(catalogue.table1.rows(), random, level);
-            runOne(catalogue, w, level, alternatives, f);
+            try {
+                runOne(catalogue, w, level, alternatives, f);
+            } catch (const Error &) {
+                // Counted, not hidden: a solver that failed is a figure too.
+                ++f.errors;
+            }
         }
     }
     report(state, f);

@@ -6,6 +6,7 @@
 #include "Picker.h"
 #include "ReportFile.h"
 #include "Splash.h"
+#include "StatLabels.h"
 #include "Stats.h"
 #include "Trayicon.h"
 #include "ui_Unit1.h"
@@ -16,6 +17,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
@@ -73,20 +75,9 @@ TForm1::TForm1(QWidget *parent)
     vestor::loadPictures();
     ui->setupUi(this);
     setFont(vestor::formFont());
-    setFixedSize(681, 446);
+    setFixedSize(size()); // as designed
     move(192, 115);
-
-    // The fields of each stat, collected once from their design names.
-    for (const vestor::Stat &s : vestor::stats()) {
-        auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
-        currentEdits_[s.index] = field(s.currentField);
-        neededEdits_[s.index] = field(s.neededField);
-        resultEdits_[s.index] = field(s.resultField);
-        const bool mayBeNegative = s.index >= 15;
-        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
-            if (input)
-                keyFilters_[input] = mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
-    }
+    collectStatFields();
     keyFilters_[ui->Edit2] = &TForm1::Edit1KeyPress;
     for (const auto &[field, filter] : keyFilters_) {
         // Typed text must come as key presses, never as input-method commits
@@ -129,6 +120,28 @@ TForm1::TForm1(QWidget *parent)
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::collectStatFields()
+{
+    auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
+    auto label = [this](const char *name) { return name ? findChild<QLabel *>(QLatin1String(name)) : nullptr; };
+    for (const vestor::Stat &s : vestor::stats()) {
+        currentEdits_[s.index] = field(s.currentField);
+        neededEdits_[s.index] = field(s.neededField);
+        resultEdits_[s.index] = field(s.resultField);
+        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
+            if (input)
+                keyFilters_[input] = s.mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+        // Each caption names its field, for screen readers too.
+        const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
+        const std::pair<QLabel *, QLineEdit *> rows[] = {{label(labels.current), currentEdits_[s.index]},
+                                                         {label(labels.needed), neededEdits_[s.index]},
+                                                         {label(labels.result), resultEdits_[s.index]}};
+        for (const auto &[caption, edit] : rows)
+            if (caption)
+                caption->setBuddy(edit);
+    }
+}
 
 template <typename Signal, typename Sender> void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
 {

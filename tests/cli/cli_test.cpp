@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringEncoder>
 #include <algorithm>
+#include <unistd.h>
 
 using namespace testdbf;
 
@@ -17,18 +18,26 @@ struct Result {
     int status = -1;
     QByteArray out;
     QString err;
+    QByteArray rawErr;
 };
 
-Result pick(const QStringList &args)
+enum class Stdout { Pipe, FullDisk, Closed };
+
+Result pick(const QStringList &args, Stdout to = Stdout::Pipe)
 {
     QProcess p;
+    if (to == Stdout::FullDisk)
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    if (to == Stdout::Closed)
+        p.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VESTOR_PICK), args);
     EXPECT_TRUE(p.waitForFinished(30000)) << args.join(' ').toStdString();
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    const QByteArray err = p.readAllStandardError();
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(err), err};
 }
 
 const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
@@ -195,4 +204,78 @@ TEST(CliShipped, RealisticCharacterOverTheDefaultCatalogue)
     EXPECT_LE(o["total"].toDouble(), 2500);
     EXPECT_EQ(o["money"].toDouble() + o["total"].toDouble(), 2500);
     EXPECT_GT(o["results"].toObject()["Sila"].toString().toInt(), 15);
+}
+
+// Output that cannot be written, hostile item names, the code page and the
+// messages' causes: each case once went wrong.
+TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
+{
+    ProgramDir dir;
+    // A UTF-8 table, so that a name can hold what Windows-1251 lacks.
+    Table table = itemTable({item("ring", "Кольцо 中\x1B]0;title\x07\r\nfake", 10)});
+    for (Record &r : table.records)
+        r.values[1] = QStringLiteral("Кольцо 中\x1B]0;title\x07\r\nfake").toUtf8();
+    dir.write(bytes(table));
+    writeFile(dir.root.filePath("Data/Subjects.cpg"), "UTF-8");
+    QStringEncoder cp1251("windows-1251");
+    const QByteArray shown = QStringLiteral("Кольцо 中\uFFFD]0;title\uFFFD\uFFFD\uFFFDfake\n").toUtf8();
+
+    struct Case {
+        const char *what;
+        QStringList args;
+        Stdout to;
+        int status;
+        QByteArray out;   // what stdout holds
+        QByteArray err;   // what stderr holds
+        QByteArray never; // on neither
+    };
+    const QString data = dir.data();
+    const Case cases[] = {
+        {"a full disk", {"--data", data}, Stdout::FullDisk, 1, {}, "cannot write the output: No space left", {}},
+        {"help to a full disk", {"--help"}, Stdout::FullDisk, 1, {}, "cannot write the output", {}},
+        {"a closed stdout", {"--data", data}, Stdout::Closed, 1, {}, "cannot write the output", {}},
+        {"controls in a name", {"--data", data, "--money", "500"}, Stdout::Pipe, 0, shown, {}, "\x1B"},
+        {"controls in JSON",
+         {"--data", data, "--money", "500", "--json"},
+         Stdout::Pipe,
+         0,
+         "\"Кольцо 中\\u001b]0;title\\u0007\\r\\nfake\"",
+         {},
+         "\x1B"},
+        {"cp1251 report",
+         {"--data", data, "--money", "500", "--encoding", "cp1251"},
+         Stdout::Pipe,
+         0,
+         cp1251.encode(QStringLiteral("Кольцо ??]0;title???fake\n")),
+         {},
+         "\x1A"},
+        {"cp1251 usage error",
+         {"--encoding", "cp1251", "--race", "Эльфы"},
+         Stdout::Pipe,
+         2,
+         {},
+         cp1251.encode(QStringLiteral("unknown race 'Эльфы'; accepted: Эльф (El)")),
+         "Эльфы"},
+        {"cp1251 failure",
+         {"--data", data, "--money", "中", "--encoding", "cp1251"},
+         Stdout::Pipe,
+         1,
+         {},
+         "'?' is not a valid floating point value",
+         "\x1A"},
+        {"empty --data", {"--data", ""}, Stdout::Pipe, 2, {}, "option --data needs a directory name", "exist"},
+        {"a file as --data", {"--data", dir.table()}, Stdout::Pipe, 1, {}, "is a file, not a directory", "exist"},
+        {"a value for --json", {"--json=1"}, Stdout::Pipe, 2, {}, "option --json takes no value", "unknown"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result r = pick(c.args, c.to);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(c.out.isEmpty() ? r.out.isEmpty() : r.out.contains(c.out)) << r.out.toStdString();
+        EXPECT_TRUE(c.err.isEmpty() ? r.err.isEmpty() : r.rawErr.contains(c.err)) << r.err.toStdString();
+        if (!c.never.isEmpty()) {
+            EXPECT_FALSE(r.out.contains(c.never));
+            EXPECT_FALSE(r.rawErr.contains(c.never));
+        }
+    }
 }

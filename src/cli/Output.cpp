@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -30,7 +31,7 @@ QByteArray encoded(const QJsonValue &value, const QByteArray &prefix = {}, int i
 {
     constexpr qsizetype kQtLevel = 4; // QJsonDocument's own indentation
     const QList<QByteArray> lines = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Indented).split('\n');
-    // "[", the value's lines one level in, "]", "": a line never starts inside a string.
+    // "[", the value's lines one level in, "]", "". No JSON string holds a raw line break.
     QByteArray out;
     for (qsizetype i = 1; i + 2 < lines.size(); ++i) {
         const QByteArray &line = lines[i];
@@ -94,12 +95,16 @@ QByteArray OrderedJsonObject::toJson(int indent, int depth) const
     return out + '\n' + QByteArray(indent * (depth - 1), ' ') + '}';
 }
 
-bool writeAll(FILE *stream, const QByteArray &bytes)
+std::optional<QString> writeAll(FILE *stream, const QByteArray &bytes)
 {
     errno = 0;
-    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    const bool whole = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
     // The flush is where a full disk or a closed descriptor shows.
-    return std::fflush(stream) == 0 && written == size_t(bytes.size()) && !std::ferror(stream);
+    const bool flushed = std::fflush(stream) == 0;
+    if (whole && flushed && !std::ferror(stream))
+        return std::nullopt;
+    const int error = errno;
+    return error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("the stream reported an error");
 }
 
 void guardStandardStreams()

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 
 namespace vestor::cli {
 
@@ -43,9 +44,9 @@ private:
     QList<Member> members_;
 };
 
-// Writes all of `bytes` to `stream` and flushes it. False, with errno
-// telling why, when any of it could not be written.
-bool writeAll(FILE *stream, const QByteArray &bytes);
+// Writes all of `bytes` to `stream` and flushes it; the system's reason
+// when any of it could not be written.
+std::optional<QString> writeAll(FILE *stream, const QByteArray &bytes);
 
 // A closed standard stream is taken by /dev/null, read-only, so that no file
 // the program opens lands on it and a write there fails visibly.

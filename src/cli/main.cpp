@@ -7,8 +7,6 @@
 #include "Pick.h"
 
 #include <QCoreApplication>
-#include <cerrno>
-#include <cstring>
 #include <exception>
 
 namespace {
@@ -29,10 +27,9 @@ int fail(const QString &message, Encoding encoding, int status = kFailureStatus)
 // Nothing reaches stdout unless the whole run has succeeded.
 int finish(const QByteArray &output, Encoding encoding)
 {
-    if (writeAll(stdout, output))
-        return 0;
-    return fail(QStringLiteral("cannot write the output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))),
-                encoding);
+    if (const auto failure = writeAll(stdout, output))
+        return fail(QStringLiteral("cannot write the output: %1").arg(*failure), encoding);
+    return 0;
 }
 
 QByteArray run(const Options &options)

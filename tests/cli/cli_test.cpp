@@ -212,9 +212,9 @@ TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
 {
     ProgramDir dir;
     // A UTF-8 table, so that a name can hold what Windows-1251 lacks.
-    Table table = itemTable({item("ring", "Кольцо 中\x1B]0;title\x07\r\nfake", 10)});
-    for (Record &r : table.records)
-        r.values[1] = QStringLiteral("Кольцо 中\x1B]0;title\x07\r\nfake").toUtf8();
+    const QString name = QStringLiteral("Кольцо 中\x1B]0;title\x07\r\nfake");
+    Table table = itemTable({item("ring", name, 10)});
+    table.records[0].values[1] = name.toUtf8();
     dir.write(bytes(table));
     writeFile(dir.root.filePath("Data/Subjects.cpg"), "UTF-8");
     QStringEncoder cp1251("windows-1251");
@@ -235,13 +235,6 @@ TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
         {"help to a full disk", {"--help"}, Stdout::FullDisk, 1, {}, "cannot write the output", {}},
         {"a closed stdout", {"--data", data}, Stdout::Closed, 1, {}, "cannot write the output", {}},
         {"controls in a name", {"--data", data, "--money", "500"}, Stdout::Pipe, 0, shown, {}, "\x1B"},
-        {"controls in JSON",
-         {"--data", data, "--money", "500", "--json"},
-         Stdout::Pipe,
-         0,
-         "\"Кольцо 中\\u001b]0;title\\u0007\\r\\nfake\"",
-         {},
-         "\x1B"},
         {"cp1251 report",
          {"--data", data, "--money", "500", "--encoding", "cp1251"},
          Stdout::Pipe,

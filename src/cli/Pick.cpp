@@ -16,8 +16,8 @@ namespace vestor::cli {
 void setUpCatalogue(Catalogue &catalogue, const QString &dataDir, const Options &options)
 {
     if (const QFileInfo info(dataDir); info.exists() && !info.isDir())
-        throw Error(QStringLiteral("%1 is a file, not a directory: the item table Subjects.DBF is looked for in a "
-                                   "directory")
+        throw Error(QStringLiteral("%1 is not a directory: the item table Subjects.DBF is read from the directory "
+                                   "that holds it")
                         .arg(QDir::toNativeSeparators(dataDir)));
     catalogue.setUpIn(dataDir);
     catalogue.raceChanged(options.race->name);

@@ -257,7 +257,7 @@ TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
          "'?' is not a valid floating point value",
          "\x1A"},
         {"empty --data", {"--data", ""}, Stdout::Pipe, 2, {}, "option --data needs a directory name", "exist"},
-        {"a file as --data", {"--data", dir.table()}, Stdout::Pipe, 1, {}, "is a file, not a directory", "exist"},
+        {"a file as --data", {"--data", dir.table()}, Stdout::Pipe, 1, {}, "Subjects.DBF is not a directory", "exist"},
         {"a value for --json", {"--json=1"}, Stdout::Pipe, 2, {}, "option --json takes no value", "unknown"},
     };
     for (const Case &c : cases) {

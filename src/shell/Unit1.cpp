@@ -129,9 +129,12 @@ void TForm1::collectStatFields()
         currentEdits_[s.index] = field(s.currentField);
         neededEdits_[s.index] = field(s.neededField);
         resultEdits_[s.index] = field(s.resultField);
-        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
-            if (input)
-                keyFilters_[input] = s.mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]}) {
+            if (!input)
+                continue;
+            keyFilters_[input] = s.mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+            input->setMaxLength(s.fieldLength);
+        }
         // Each caption names its field, for screen readers too.
         const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
         const std::pair<QLabel *, QLineEdit *> rows[] = {{label(labels.current), currentEdits_[s.index]},

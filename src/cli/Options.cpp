@@ -8,55 +8,6 @@ namespace vestor::cli {
 
 namespace {
 
-const char *const kHelp = R"(Usage: vestor-pick [OPTION]...
-Picks an equipment set for a character, as the calculator's pick button does,
-and prints the report: the items for slots 12 down to 1 and the total price.
-
-Options:
-  --data DIR          directory holding Subjects.DBF
-                      (default: the Data directory beside vestor-pick)
-                        vestor-pick --data ~/vestor/Data
-  --race NAME         the character's race: Эльф, Человек, Гном, Орк, Хоббит,
-                      Дракон, or their codes El, Hm, Gn, Or, Hb, Dr, in any
-                      letter case (default: Эльф)
-                        vestor-pick --race Орк     vestor-pick --race hm
-  --level N           the character's level, 1 to 13 (default: 1)
-                        vestor-pick --level 7
-  --money TEXT        the sum available for the whole set, as typed into the
-                      "Сумма" field (default: 0); a fraction takes your
-                      locale's decimal separator
-                        vestor-pick --money 1500
-  --have STAT=TEXT    what the character already has of a stat; STAT is one
-                      of Sila, Lovka, Reak, Zlost, Udacha, Slog, Kulach,
-                      Zashita, Orug, Metk (any letter case); repeat for more
-                      stats (default: 0 for each)
-                        vestor-pick --have Sila=30 --have kulach=15
-  --need STAT=TEXT    what the character needs of a stat; STAT is any of the
-                      above or Ob_Uv, Ob_Ud, Ob_Otv, Ob_Kr, Ob_Uv_p, Ob_Ud_p,
-                      Ob_Otv_p, Ob_Kr_p; the last four may be negative
-                      (default: 0 for each)
-                        vestor-pick --need Sila=50 --need Ob_Uv_p=-5
-  --json              print one UTF-8 JSON object instead of the report:
-                      {"report": [lines], "results": {"Sila": "35", ...},
-                       "money": remaining, "total": spent}
-                        vestor-pick --money 1000 --json
-  --encoding ENC      utf-8 (default) or cp1251: the encoding of the report
-                      and of the messages (the JSON object is always UTF-8)
-                        vestor-pick --money 1000 --encoding cp1251 > set.txt
-  -h, --help          show this help and exit
-
-TEXT is taken exactly as the window's field would hold it: stats are whole
-numbers, and a text that is not a number stops the pick with a message.
-A later value of the same option or stat replaces an earlier one.
-
-Exit status: 0 on success, 2 for a mistake in the command line, 1 for any
-other error (a missing or damaged item table, a field that is not a number,
-a failing query); errors print a message on stderr and nothing on stdout.
-
-Example:
-  vestor-pick --race Человек --level 5 --money 2000 \
-              --have Sila=12 --need Sila=40 --need Ob_Uv=30 --json
-)";
 // Options that take no value, and those that take one.
 const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"), QStringLiteral("json")};
 const QStringList kValued{QStringLiteral("data"),    QStringLiteral("race"), QStringLiteral("level"),
@@ -133,14 +84,7 @@ QString checkedLevel(const QString &value)
     return value;
 }
 
-QString statNames(bool currentOnly)
-{
-    QStringList names;
-    for (const Stat &s : stats())
-        if (s.hasCurrent() || !currentOnly)
-            names << QString::fromLatin1(s.name);
-    return names.join(QStringLiteral(", "));
-}
+bool anyStat(const Stat &) { return true; }
 
 // "--have Sila=30" into the stat texts; --have takes only the stats that have a current value.
 void setStat(std::array<QString, kStatCount + 1> &texts, const QString &option, const QString &value)
@@ -153,7 +97,7 @@ void setStat(std::array<QString, kStatCount + 1> &texts, const QString &option, 
     const Stat *s = statByName(name);
     if (!s || (currentOnly && !s->hasCurrent()))
         throw UsageError{QStringLiteral("unknown stat '%1' for %2; accepted (any letter case): %3")
-                             .arg(name, option, statNames(currentOnly))};
+                             .arg(name, option, statNames(currentOnly ? hasCurrent : anyStat))};
     texts[s->index] = value.mid(eq + 1);
 }
 
@@ -214,7 +158,5 @@ Options parseOptions(const QStringList &arguments)
     }
     return o;
 }
-
-QString helpText() { return QString::fromUtf8(kHelp); }
 
 } // namespace vestor::cli

@@ -7,6 +7,10 @@
 #include <array>
 #include <optional>
 
+namespace vestor {
+struct Stat;
+}
+
 namespace vestor::cli {
 
 enum class Encoding { Utf8, Cp1251 };
@@ -39,5 +43,9 @@ Options parseOptions(const QStringList &arguments);
 
 // What --help prints.
 QString helpText();
+
+// The names of the stats for which `keep` holds, in stat order, for the help and messages.
+QString statNames(bool (*keep)(const Stat &));
+bool hasCurrent(const Stat &s);
 
 } // namespace vestor::cli

@@ -4,7 +4,9 @@
 #include "ui_Splash.h"
 
 #include <QCloseEvent>
+#include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 
 TForm2::TForm2(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -35,6 +37,14 @@ void TForm2::Timer1Timer()
     const int frame = vestor::emblemTick(frame_);
     if (frame >= 0)
         ui->Image2->setPixmap(ImageList1.value(frame));
+}
+
+void TForm2::showLoadProgress(qint64 bytesRead, qint64 bytesTotal)
+{
+    QProgressBar *bar = ui->ProgressBar1;
+    const qint64 steps = bar->maximum();
+    bar->setValue(bytesTotal > 0 ? int(std::clamp(bytesRead, qint64(0), bytesTotal) * steps / bytesTotal) : 0);
+    bar->show();
 }
 
 void TForm2::closeEvent(QCloseEvent *event)

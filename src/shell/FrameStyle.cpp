@@ -98,9 +98,9 @@ void FrameStyle::drawControl(ControlElement element, const QStyleOption *option,
     const QRect glyph(whole.left() + kGlyphLeft, whole.top() + (whole.height() - button->iconSize.height()) / 2,
                       button->iconSize.width(), button->iconSize.height());
     const bool enabled = button->state & State_Enabled;
-    const QPixmap picture =
-        button->icon.pixmap(button->iconSize, painter->device()->devicePixelRatio(),
-                            enabled ? QIcon::Normal : QIcon::Disabled, button->state & State_On ? QIcon::On : QIcon::Off);
+    const QPixmap picture = button->icon.pixmap(button->iconSize, painter->device()->devicePixelRatio(),
+                                                enabled ? QIcon::Normal : QIcon::Disabled,
+                                                button->state & State_On ? QIcon::On : QIcon::Off);
     proxy()->drawItemPixmap(painter, glyph, Qt::AlignCenter, picture);
 
     const QRect caption(glyph.right() + 1 + kGlyphSpacing, whole.top(), whole.right() - glyph.right() - kGlyphSpacing,

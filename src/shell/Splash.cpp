@@ -8,6 +8,10 @@
 #include <QTimer>
 #include <algorithm>
 
+namespace {
+const QColor kPictureEdge(0x31, 0x0e, 0x0e); // the splash picture's bottom edge
+} // namespace
+
 TForm2::TForm2(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       ui(std::make_unique<Ui::TForm2>()), Timer1(new QTimer(this))
@@ -18,6 +22,11 @@ TForm2::TForm2(QWidget *parent)
     setFixedSize(590, 150);
     move(232, 275);
     ImageList1 = vestor::emblemFrames();
+    // The bar's groove takes the picture's dark edge, so only the part read stands out.
+    QPalette bar = ui->ProgressBar1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window})
+        bar.setColor(role, kPictureEdge);
+    ui->ProgressBar1->setPalette(bar);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(vestor::kEmblemInterval);
     connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);

@@ -53,7 +53,6 @@ TEST(Frames, EveryChildLiesWhollyInsideItsGroupBoxFrame)
         const int topLine = boxPart(*box, QStyle::SC_GroupBoxFrame).top();
         EXPECT_TRUE(caption.top() < topLine && topLine < caption.bottom()) << qPrintable(box->objectName());
         EXPECT_TRUE(box->rect().contains(caption)) << qPrintable(box->objectName());
-        EXPECT_GE(caption.width(), box->fontMetrics().horizontalAdvance(box->title()));
     }
 }
 
@@ -113,28 +112,11 @@ TEST(Sum, TakesMoreDigitsThanTheToolkitsUsualLimit)
 // A button's or menu entry's text as read: no mnemonic mark, no shortcut.
 QString read(QString text) { return text.remove(u'&').section(u'\t', 0, 0); }
 
-QStringList texts(const QList<QAbstractButton *> &buttons)
-{
-    QStringList out;
-    for (const QAbstractButton *b : buttons)
-        out << read(b->text());
-    return out;
-}
-
 class RussianTexts : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(vestor::loadToolkitTexts()); }
 };
-
-TEST_F(RussianTexts, TheStandardButtonsReadInRussian)
-{
-    const std::pair<QMessageBox::StandardButton, const char *> kButtons[] = {
-        {QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"}, {QMessageBox::Cancel, "Отмена"}};
-    QMessageBox box;
-    for (const auto &[which, text] : kButtons)
-        EXPECT_EQ(read(box.addButton(which)->text()), QString::fromUtf8(text));
-}
 
 TEST_F(RussianTexts, TheFieldsContextMenuReadsInRussian)
 {
@@ -179,7 +161,8 @@ TEST_F(RussianTexts, TheReplaceQuestionHasRussianButtonsAndNoKeepsTheFile)
     w.chooseSaveFile = [&](const QString &) { return name; };
     QStringList buttons;
     whenShown<QMessageBox>([&](QMessageBox *question) {
-        buttons = texts(question->buttons());
+        for (QAbstractButton *b : question->buttons())
+            buttons << read(b->text());
         for (QAbstractButton *b : question->buttons())
             if (read(b->text()) == QStringLiteral("Нет"))
                 QTest::mouseClick(b, Qt::LeftButton);

@@ -22,24 +22,23 @@ TForm2 *splash()
     return nullptr;
 }
 
-// What the GUI thread sees of the splash while a start runs.
+// What the GUI thread sees of the splash while a start runs; `onLook` runs
+// after each look.
 struct SplashWatch {
     bool animated = false;
     int progressShown = -1; // the bar's value in quarters of its range, -1 while hidden
+    std::function<void()> onLook = [] {};
     QTimer probe;
-    std::function<void()> onChange;
     SplashWatch()
     {
         QObject::connect(&probe, &QTimer::timeout, [this] {
-            const TForm2 *s = splash();
-            if (!s)
-                return;
-            animated |= s->frameCounter() >= 2;
-            const auto *bar = s->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
-            if (bar && bar->isVisible())
-                progressShown = bar->value() * 4 / bar->maximum();
-            if (onChange)
-                onChange();
+            if (const TForm2 *s = splash()) {
+                animated |= s->frameCounter() >= 2;
+                const auto *bar = s->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+                if (bar && bar->isVisible())
+                    progressShown = bar->value() * 4 / bar->maximum();
+                onLook();
+            }
         });
         probe.start(20);
     }
@@ -48,20 +47,18 @@ struct SplashWatch {
 TEST(SplashLoad, ALongLoadRunsBesideTheTurningSplashWhichShowsItsProgress)
 {
     SplashWatch watch;
-    std::promise<void> release;
-    std::future<void> released = release.get_future();
-    bool releasedOnce = false;
-    watch.onChange = [&] {
-        if (!releasedOnce && watch.animated && watch.progressShown == 1) {
-            releasedOnce = true;
-            release.set_value();
+    std::promise<void> seen;
+    watch.onLook = [&] {
+        if (watch.animated && watch.progressShown == 1) {
+            seen.set_value();
+            watch.onLook = [] {};
         }
     };
     std::thread::id loadedOn;
     const vestor::SplashStart start = vestor::loadBehindSplash(0, [&](const vestor::LoadProgress &progress) {
         loadedOn = std::this_thread::get_id();
         progress(250, 1000);
-        released.wait_for(std::chrono::seconds(10));
+        seen.get_future().wait_for(std::chrono::seconds(10));
     });
     EXPECT_NE(loadedOn, std::this_thread::get_id());
     EXPECT_TRUE(watch.animated) << "the splash turned while the table loaded";

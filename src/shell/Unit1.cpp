@@ -3,9 +3,10 @@
 #include "Catalogue.h"
 #include "ErrorBox.h"
 #include "Forms.h"
+#include "FrameStyle.h"
 #include "Picker.h"
 #include "ReportFile.h"
-#include "Splash.h"
+#include "Startup.h"
 #include "StatLabels.h"
 #include "Stats.h"
 #include "Trayicon.h"
@@ -13,7 +14,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -75,6 +75,7 @@ TForm1::TForm1(QWidget *parent)
     vestor::loadPictures();
     ui->setupUi(this);
     setFont(vestor::formFont());
+    vestor::drawAsDesigned(this);
     setFixedSize(size()); // as designed
     move(192, 115);
     collectStatFields();
@@ -157,19 +158,15 @@ void TForm1::FormCreate(const QString &programPath, int splashMs)
 {
     vestor::runHandler([&] {
         frame_ = 0;
-        {
-            TForm2 splash;
-            splash.show();
-            splash.raise();
-            // Wait while the splash and both emblems run, without burning a processor.
-            QEventLoop wait;
-            QTimer::singleShot(splashMs, &wait, &QEventLoop::quit);
-            connect(&splash, &TForm2::hidden, &wait, &QEventLoop::quit);
-            if (splashMs > 0 && splash.isVisible())
-                wait.exec();
-            quitRequested_ = splash.closeRequested();
-        }
-        catalogue_->setUp(programPath);
+        // The table loads while the splash is up; its errors show once the splash is gone.
+        const vestor::SplashStart start = vestor::loadBehindSplash(splashMs, [&](const vestor::LoadProgress &progress) {
+            catalogue_->table1.onLoadProgress = progress;
+            catalogue_->setUp(programPath);
+        });
+        catalogue_->table1.onLoadProgress = {};
+        quitRequested_ = start.closeRequested;
+        if (start.failure)
+            std::rethrow_exception(start.failure);
     });
 }
 

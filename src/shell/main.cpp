@@ -1,11 +1,9 @@
 #include "ErrorBox.h"
+#include "Startup.h"
 #include "Unit1.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
 
 int main(int argc, char **argv)
 {
@@ -15,10 +13,7 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("vestor"));
 
     // The window speaks Russian; so should the toolkit's own dialogs and buttons.
-    QTranslator toolkit;
-    if (toolkit.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&toolkit);
+    vestor::loadToolkitTexts();
 
     TForm1 form;
     form.FormCreate(program);

@@ -7,6 +7,11 @@
 
 namespace vestor {
 
+namespace {
+// The database name that the table and every query are bound to.
+const QString kAlias = QStringLiteral("MyNewAlias");
+} // namespace
+
 QString bestItemSql(const char *statColumn)
 {
     const QString x = QString::fromLatin1(statColumn);
@@ -49,15 +54,15 @@ void Catalogue::setUp(const QString &programPath) { setUpIn(dataDirectory(progra
 
 void Catalogue::setUpIn(const QString &dataDir)
 {
-    database1.databaseName = QStringLiteral("MyNewAlias");
+    database1.databaseName = kAlias;
     database1.driverName = QStringLiteral("STANDARD");
     database1.params.clear();
     database1.params << QStringLiteral("PATH=") + dataDir;
-    table1.databaseName = QStringLiteral("MyNewAlias");
+    table1.databaseName = kAlias;
     table1.tableName = QStringLiteral("Subjects.DBF");
     table1.open();
     for (auto &q : queries_)
-        q->databaseName = QStringLiteral("MyNewAlias");
+        q->databaseName = kAlias;
 }
 
 void Catalogue::raceChanged(const QString &raceText)

@@ -2,8 +2,14 @@
 
 #include "Convert.h"
 
+#include "Error.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vestor {
 
@@ -27,8 +33,52 @@ QString bestItemSql(const char *statColumn)
         .join(u'\n');
 }
 
+namespace {
+
+// The running executable's real path as the system records it, links
+// resolved, as bytes; empty when it cannot be read.
+QByteArray ownExecutable()
+{
+    QByteArray path(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", path.data(), std::size_t(path.size()));
+        if (n <= 0)
+            return {};
+        if (n < path.size())
+            return path.left(n);
+        path.resize(path.size() * 2);
+    }
+}
+
+// A directory given as bytes, as a path Qt can open: its own name when the
+// bytes read as text, else a descriptor of it held for the program's life
+// (a name that is not valid UTF-8 would not survive the trip through QString).
+QString openableDirectory(const QByteArray &dir)
+{
+    const QString name = QFile::decodeName(dir);
+    if (QFile::encodeName(name) == dir)
+        return name;
+    const int fd = ::open(dir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? QString() : QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
+} // namespace
+
+QString programFilePath()
+{
+    const QByteArray exe = ownExecutable();
+    const qsizetype slash = exe.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    const QString dir = openableDirectory(slash == 0 ? QByteArray("/") : exe.left(slash));
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(QFile::decodeName(exe.mid(slash + 1)));
+}
+
 QString dataDirectory(const QString &programPath)
 {
+    // Never the current directory: a table found there would be someone else's.
+    if (programPath.isEmpty())
+        throw Error(QStringLiteral("Cannot find the program's own folder, where its Data folder should be"));
     return QDir(QFileInfo(programPath).absolutePath()).filePath(QStringLiteral("Data"));
 }
 

@@ -504,7 +504,6 @@ QByteArray languageDriverCodePage(std::uint8_t languageDriver)
     case 0x37:
         return "IBM850";
     case 0x03:
-    case 0x57:
     case 0x58:
     case 0x59:
         return "windows-1252";
@@ -515,7 +514,9 @@ QByteArray languageDriverCodePage(std::uint8_t languageDriver)
     case 0xCB:
         return "windows-1253";
     default:
-        return "windows-1251"; // 0xC9, 0 and anything unknown: the game's own code page
+        // 0xC9, 0x57 (the system's ANSI code page, which for this catalogue
+        // is the game's), 0 and anything unknown.
+        return "windows-1251";
     }
 }
 
@@ -592,6 +593,7 @@ int typeColumnOf(std::span<const ItemColumn> declared)
     return -1;
 }
 
+constexpr char kLiveRecord = ' ';
 constexpr char kDeletedRecord = '*';
 constexpr qint64 kBlockBytes = 4 << 20; // read at once; progress is told once per block
 
@@ -631,6 +633,12 @@ private:
         const char *bytes = block.data() + at;
         if (bytes[0] == kDeletedRecord)
             return;
+        // Anything else (a zeroed tail, a hole in a sparse file) is no record at all.
+        if (bytes[0] != kLiveRecord)
+            throw damagedTable(fileName_, QStringLiteral("record %1 is marked neither live nor deleted (its "
+                                                         "first byte is 0x%2)")
+                                              .arg(record + 1)
+                                              .arg(std::uint8_t(bytes[0]), 2, 16, QChar(u'0')));
         store.addRow(std::int64_t(record) + 1, [&](ItemStore::Builder::Row &row) {
             for (const Source &s : sources_)
                 readField(s, QByteArrayView(bytes + s.offset, s.width), record, row);

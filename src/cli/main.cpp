@@ -240,7 +240,7 @@ void fail(const QString &message, bool cp1251)
 QByteArray pick(Options &o)
 {
     Catalogue catalogue;
-    catalogue.setUpIn(o.data ? *o.data : dataDirectory(QCoreApplication::applicationFilePath()));
+    catalogue.setUpIn(o.data ? *o.data : dataDirectory(programFilePath()));
     // What the race and level lists would have set.
     catalogue.raceChanged(races()[o.race].name);
     catalogue.levelChanged(QString::number(o.level));

@@ -63,6 +63,8 @@ TEST(SetUp, DataDirectoryIsBesideTheExecutableWhateverItsName)
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/games/Vestor")), QStringLiteral("/games/Data"));
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/games/Vestor2")), QStringLiteral("/games/Data"));
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/opt/a-much-longer-program-name")), QStringLiteral("/opt/Data"));
+    // A program that cannot find itself fails; it never falls back on the current directory.
+    EXPECT_TRUE(errorOf([] { vestor::dataDirectory(QString()); }).contains(QStringLiteral("program's own folder")));
 }
 
 TEST_F(Queries, SetUpNamesTheDatabaseAndBindsEveryQuery)

@@ -3,6 +3,10 @@
 
 #include "TestTable.h"
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using namespace testdbf;
 using vestor::Catalogue;
 
@@ -157,4 +161,72 @@ TEST(Damage, NoHeaderByteOrCutCrashesTheLoader)
     for (int length = 0; length < good.size(); length += 7)
         count += refused(good.left(length));
     EXPECT_GT(count, 300);
+}
+
+// Files that would hang, or load what is not there, are refused by name: a
+// FIFO (or a link to one) under the table's or the code page's name, and
+// records whose deletion flag is neither blank nor '*' (a zeroed tail, the
+// hole of a sparse file).
+TEST(Damage, HostileFilesAreRefusedByName)
+{
+    auto fifo = [](const QString &path) { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); };
+    auto flagged = [](char flag) {
+        QByteArray b = goodTable();
+        b[kHeaderLength + kRecordLength] = flag;
+        return b;
+    };
+    // Two more records declared, as zeros on disk or as a hole.
+    auto withEmptyTail = [](ProgramDir &dir, bool sparse) {
+        QByteArray b = goodTable().chopped(1); // without the end-of-file mark
+        b[4] = 4;
+        if (!sparse)
+            b += QByteArray(2 * kRecordLength, '\0');
+        dir.write(b);
+        if (sparse)
+            QFile(dir.table()).resize(b.size() + 2 * kRecordLength);
+    };
+    struct Case {
+        const char *what;
+        std::function<void(ProgramDir &)> make;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {"table is a FIFO",
+         [&](ProgramDir &d) {
+             d.write(QByteArray());
+             QFile::remove(d.table());
+             fifo(d.table());
+         },
+         {"Subjects.DBF", "not a regular file"}},
+        {"table links to a FIFO",
+         [&](ProgramDir &d) {
+             d.write(QByteArray());
+             QFile::remove(d.table());
+             fifo(d.root.filePath("pipe"));
+             QFile::link(d.root.filePath("pipe"), d.table());
+         },
+         {"Subjects.DBF", "not a regular file"}},
+        {"code page file is a FIFO",
+         [&](ProgramDir &d) {
+             d.write(goodTable());
+             fifo(d.data() + QStringLiteral("/Subjects.cpg"));
+         },
+         {"Subjects.cpg", "not a regular file"}},
+        {"NUL deletion flag",
+         [&](ProgramDir &d) { d.write(flagged('\0')); },
+         {"Subjects.DBF", "record 2 is marked neither live nor deleted (its first byte is 0x00)"}},
+        {"letter as deletion flag", [&](ProgramDir &d) { d.write(flagged('D')); }, {"record 2", "0x44"}},
+        {"zero-filled tail", [&](ProgramDir &d) { withEmptyTail(d, false); }, {"record 3", "0x00"}},
+        {"sparse tail", [&](ProgramDir &d) { withEmptyTail(d, true); }, {"record 3", "0x00"}},
+    };
+    for (const Case &c : cases) {
+        ProgramDir dir;
+        c.make(dir);
+        const QString message = errorOf([&] {
+            Catalogue catalogue;
+            catalogue.setUp(dir.program());
+        });
+        for (const QString &part : c.expected)
+            EXPECT_TRUE(message.contains(part)) << c.what << ": " << message.toStdString();
+    }
 }

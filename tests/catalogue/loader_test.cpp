@@ -2,7 +2,10 @@
 
 #include "TestTable.h"
 
+#include <QFileInfo>
 #include <QStringEncoder>
+
+#include <algorithm>
 
 using namespace testdbf;
 using vestor::Catalogue;
@@ -181,4 +184,21 @@ TEST(Loader, RowsViewReadsEveryCellAsLoadedInFileOrder)
     EXPECT_EQ(rows.number(price, 1), 900.0);
     EXPECT_EQ(rows.number(sila, 0), 5.0);
     EXPECT_EQ(rows.number(sila, 1), 0.0);
+}
+
+TEST(Loader, ProgressGrowsAndEndsWithTheWholeFile)
+{
+    ProgramDir dir;
+    dir.write(threeItems());
+    Catalogue c;
+    std::vector<std::pair<qint64, qint64>> told;
+    c.table1.onLoadProgress = [&](qint64 read, qint64 total) { told.emplace_back(read, total); };
+    c.setUp(dir.program());
+    const qint64 size = QFileInfo(dir.table()).size();
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_GT(told.front().first, 0); // the header is read before the records
+    EXPECT_EQ(told.back(), std::make_pair(size, size));
+    for (const auto &[read, total] : told)
+        EXPECT_EQ(total, size);
 }

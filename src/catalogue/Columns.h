@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <string_view>
 
 namespace vestor {
 
@@ -15,6 +16,8 @@ struct ItemColumn {
 };
 
 inline constexpr int kItemColumnCount = 27;
+// The column every best-item query filters by equality: the store indexes it while loading.
+inline constexpr std::string_view kTypeColumn = "TYPE";
 extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;
 
 // Stat index 1..18 -> the item column that carries that stat.

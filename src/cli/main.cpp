@@ -35,7 +35,7 @@ int finish(const QByteArray &output, Encoding encoding)
 QByteArray run(const Options &options)
 {
     Catalogue catalogue;
-    const QString data = options.data ? *options.data : dataDirectory(QCoreApplication::applicationFilePath());
+    const QString data = options.data ? *options.data : dataDirectory(programFilePath());
     setUpCatalogue(catalogue, data, options);
     return greedyPick(catalogue, options);
 }

@@ -1,3 +1,4 @@
+#include "Catalogue.h"
 #include "ErrorBox.h"
 #include "Startup.h"
 #include "Unit1.h"
@@ -8,7 +9,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString program = QCoreApplication::applicationFilePath();
+    const QString program = vestor::programFilePath();
     QCoreApplication::setApplicationName(vestor::applicationTitle(program));
     QGuiApplication::setDesktopFileName(QStringLiteral("vestor"));
 

@@ -8,6 +8,9 @@
 #include <QProcess>
 #include <QStringEncoder>
 #include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testdbf;
@@ -271,4 +274,48 @@ TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
             EXPECT_FALSE(r.rawErr.contains(c.never));
         }
     }
+
+namespace {
+
+// Writes `data` to a path given as bytes, which QFile could not name.
+void writeRaw(const QByteArray &path, const QByteArray &data, mode_t mode = 0644)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0) << path.toStdString();
+    EXPECT_EQ(::write(fd, data.constData(), std::size_t(data.size())), data.size());
+    ::close(fd);
+}
+
+} // namespace
+
+// Installed under a folder whose name is not valid UTF-8 and started through
+// a link from elsewhere, the program reads the Data folder beside its real
+// file, never the one in the current directory.
+TEST(CliDataDirectory, BesideTheRealProgramEvenUnderANameThatIsNotText)
+{
+    QTemporaryDir root;
+    const QByteArray home = QFile::encodeName(root.path()) + "/Games\xFF\xFE";
+    ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(home + "/Data", 0755), 0);
+    QFile program(QStringLiteral(VESTOR_PICK));
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    writeRaw(home + "/vestor-pick", program.readAll(), 0755);
+    writeRaw(home + "/Data/Subjects.DBF", bytes(itemTable({item("ring", "Своё кольцо", 10, {{1, 2}})})));
+    ASSERT_EQ(::symlink((home + "/vestor-pick").constData(), QFile::encodeName(root.filePath("link")).constData()), 0);
+
+    ProgramDir elsewhere; // a foreign table in the current directory
+    elsewhere.write({item("ring", "Чужое кольцо", 10, {{1, 2}})});
+    QProcess p;
+    p.setWorkingDirectory(elsewhere.root.path());
+    p.start(root.filePath("link"), {"--money", "1000", "--need", "sila=2"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("Своё кольцо"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("Чужое"))) << out.toStdString();
+    // QTemporaryDir cannot name what it would remove.
+    for (const char *file : {"/Data/Subjects.DBF", "/vestor-pick"})
+        ::unlink(home + file);
+    ::rmdir(home + "/Data");
+    ::rmdir(home.constData());
 }

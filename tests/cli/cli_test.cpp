@@ -274,6 +274,7 @@ TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
             EXPECT_FALSE(r.rawErr.contains(c.never));
         }
     }
+}
 
 namespace {
 

@@ -11,10 +11,12 @@
 #include "Error.h"
 #include "Greedy.h"
 #include "Model.h"
+#include "Picker.h"
 #include "Solve.h"
 #include "TextWindow.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <shapefil.h>
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <sys/resource.h>
 
@@ -33,8 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kInputs = 40;
 constexpr int kBigInputs = 30;
-constexpr int kTopLevel = 13;
-constexpr int kFirstCeilingStat = 15;
 constexpr int kNumberWidth = 12;
 constexpr int kNumberDecimals = 2;
 constexpr int kTextWidth = 50;
@@ -61,7 +62,7 @@ void writeTable(const QString &dir, int rows, std::uint32_t seed)
                     c.kind == ColumnKind::String ? kTextWidth : kNumberWidth,
                     c.kind == ColumnKind::String ? 0 : kNumberDecimals);
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> type(0, std::size(kTypes) - 1), level(1, kTopLevel), stat(1, kStats),
+    std::uniform_int_distribution<int> type(0, std::size(kTypes) - 1), level(1, kTopLevel), stat(1, kStatCount),
         statCount(2, 4), race(0, 9);
     std::uniform_real_distribution<double> noise(0.8, 1.25);
     for (int r = 0; r < rows; ++r) {
@@ -71,7 +72,7 @@ void writeTable(const QString &dir, int rows, std::uint32_t seed)
         for (int k = statCount(random); k > 0; --k) {
             const int s = stat(random);
             const double amount = std::round((1 + urov) * noise(random) * (s > 10 ? 4 : 1));
-            const double sign = s >= kFirstCeilingStat && race(random) < 3 ? -1 : 1;
+            const double sign = vestor::stat(s).mayBeNegative && race(random) < 3 ? -1 : 1;
             values[columnOf(statColumn(s))] = sign * amount;
             worth += amount * (s > 10 ? 8 : 30);
         }
@@ -92,46 +93,62 @@ StatValues reach(const Model &model)
 {
     std::vector<StatValues> best(slotGroups().size(), StatValues{});
     for (const Item &item : model.items())
-        for (int s = 1; s <= kStats; ++s)
+        for (int s = 1; s <= kStatCount; ++s)
             best[item.group][s] = std::max(best[item.group][s], item.gives[s]);
     StatValues out{};
     for (int g = 0; g < int(best.size()); ++g)
-        for (int s = 1; s <= kStats; ++s)
+        for (int s = 1; s <= kStatCount; ++s)
             out[s] += best[g][s] * slotGroups()[g].capacity();
     return out;
+}
+
+// The stats whose needed value may be negative, or the others.
+std::vector<int> statsWhere(bool mayBeNegative)
+{
+    std::vector<int> out;
+    for (const Stat &s : stats())
+        if (s.mayBeNegative == mayBeNegative)
+            out.push_back(s.index);
+    return out;
+}
+
+// A purse of a few times what a typical allowed item costs, times the twelve slots.
+QString purse(const Model &all, std::mt19937 &random)
+{
+    std::vector<double> prices;
+    for (const Item &item : all.items())
+        prices.push_back(item.price);
+    if (prices.empty())
+        return QStringLiteral("0");
+    std::nth_element(prices.begin(), prices.begin() + prices.size() / 2, prices.end());
+    return QString::number(std::round(prices[prices.size() / 2] * slotOrder().size() *
+                                      std::uniform_real_distribution<double>(0.5, 4)(random)));
 }
 
 // A player's question: a character, a purse, and a few needs of a reachable size.
 TextWindow input(const ItemRows &rows, std::mt19937 &random, int &level)
 {
-    std::uniform_int_distribution<int> race(0, kRaceCount - 1), levels(1, kTopLevel), stat(1, 14), count(2, 5),
-        ceiling(kFirstCeilingStat, kStats), coin(0, 3);
-    std::uniform_real_distribution<double> share(0.15, 0.8), purse(0.5, 4);
+    static const std::vector<int> plain = statsWhere(false), ceilings = statsWhere(true);
+    std::uniform_int_distribution<int> race(0, kRaceCount - 1), levels(1, kTopLevel), count(2, 5), coin(0, 3);
+    std::uniform_int_distribution<std::size_t> pickPlain(0, plain.size() - 1), pickCeiling(0, ceilings.size() - 1);
+    std::uniform_real_distribution<double> share(0.15, 0.8);
     TextWindow w;
     Inputs in;
     in.race = race(random);
     w.race = races()[in.race].name;
-    level = levels(random);
-    in.level = level;
-    in.money = 1e12;
+    in.level = level = levels(random);
+    in.money = std::numeric_limits<double>::max();
     const Model all(rows, in);
     const StatValues most = reach(all);
-    std::vector<double> prices;
-    for (const Item &item : all.items())
-        prices.push_back(item.price);
-    std::nth_element(prices.begin(), prices.begin() + prices.size() / 2, prices.end());
-    w.money = QString::number(std::round(prices.empty() ? 0 : prices[prices.size() / 2] * 12 * purse(random)));
+    w.money = purse(all, random);
     for (int k = count(random); k > 0; --k) {
-        const int s = stat(random);
-        const int have = stats().at(s - 1).currentField ? int(std::round(5 + 10 * share(random))) : 0;
-        if (stats().at(s - 1).currentField)
-            w.current[s] = QString::number(have);
+        const int s = plain[pickPlain(random)];
+        const int have = vestor::stat(s).hasCurrent() ? int(std::round(5 + 10 * share(random))) : 0;
+        w.current[s] = QString::number(have);
         w.needed[s] = QString::number(have + int(std::round(most[s] * share(random))));
     }
-    if (coin(random) == 0) {
-        const int s = ceiling(random);
-        w.needed[s] = QString::number(-int(std::round(1 + 5 * share(random))));
-    }
+    if (coin(random) == 0)
+        w.needed[ceilings[pickCeiling(random)]] = QString::number(-int(std::round(1 + 5 * share(random))));
     return w;
 }
 
@@ -141,6 +158,15 @@ double percentile(std::vector<double> v, double p)
         return NAN;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
+}
+
+// The solver beside this program, as the window and vestor-pick find theirs.
+QString solverProgram()
+{
+    static const QString path = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget())
+                                    .dir()
+                                    .filePath(QStringLiteral("vestor-solve"));
+    return path;
 }
 
 // Processor time of this program and the solver processes it has waited for, in ms.
@@ -179,7 +205,7 @@ void runOne(Catalogue &catalogue, const TextWindow &w, int level, int alternativ
     Options o;
     o.start = greedyRecords(catalogue, w);
     const auto t1 = Clock::now();
-    o.solver = QStringLiteral(VESTOR_SOLVE);
+    o.solver = solverProgram();
     o.alternatives = alternatives;
     const Result r = solve(model, o);
     const auto t2 = Clock::now();

@@ -15,7 +15,7 @@ TextWindow copyOf(const Window &w)
     copy.race = w.raceText();
     copy.money = w.moneyText();
     for (const Stat &s : stats()) {
-        if (s.currentField)
+        if (s.hasCurrent())
             copy.current[s.index] = w.currentText(s.index);
         copy.needed[s.index] = w.neededText(s.index);
     }

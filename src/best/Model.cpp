@@ -13,19 +13,18 @@ namespace vestor::best {
 
 namespace {
 
-constexpr int kTypeColumn = 0;
-constexpr int kNameColumn = 1;
-constexpr int kPriceColumn = 2;
-constexpr int kRaceColumn = 3;
-constexpr int kLevelColumn = 4;
-// Stats from here on may ask for a yield at most a negative value.
-constexpr int kFirstCeilingStat = 15;
+// Where the item columns stand, as kItemColumns numbers them.
+constexpr int kTypeField = 0;
+constexpr int kNameField = 1;
+constexpr int kPriceField = 2;
+constexpr int kRaceField = 3;
+constexpr int kLevelField = 4;
 
 // The item column that carries a stat, by its position in the table.
 int columnOf(int stat)
 {
-    static const std::array<int, kStats + 1> columns = [] {
-        std::array<int, kStats + 1> c{};
+    static const std::array<int, kStatCount + 1> columns = [] {
+        std::array<int, kStatCount + 1> c{};
         c.fill(-1);
         for (const Stat &s : stats())
             for (int k = 0; k < kItemColumnCount; ++k)
@@ -75,7 +74,7 @@ Inputs inputsFrom(const Window &window, int level)
     in.level = level;
     in.money = strToFloat(window.moneyText());
     for (const Stat &s : stats()) {
-        if (s.currentField)
+        if (s.hasCurrent())
             in.current[s.index] = strToInt(window.currentText(s.index));
         in.needed[s.index] = strToInt(window.neededText(s.index));
     }
@@ -87,23 +86,22 @@ RaceFacts raceFacts(int raceIndex)
     // The one place that knows where race codes and starting amounts live.
     RaceFacts facts;
     facts.code = QString::fromLatin1(races().at(raceIndex).code);
-    const auto &bonus = raceBonus(raceIndex);
-    for (int k = 0; k < int(bonus.size()); ++k)
-        facts.start[kFirstRaceBonusStat + k] = bonus[k];
+    for (const Stat &s : stats())
+        facts.start[s.index] = races().at(raceIndex).bonusOf(s.index);
     return facts;
 }
 
 std::optional<int> allowedGroup(const ItemRows &rows, int row, const QString &raceCode, int level)
 {
-    const auto group = groupOfType(rows.text(kTypeColumn, row));
+    const auto group = groupOfType(rows.text(kTypeField, row));
     if (!group)
         return std::nullopt;
-    const QString race = rows.text(kRaceColumn, row);
+    const QString race = rows.text(kRaceField, row);
     if (race != QLatin1String("No") && race != raceCode)
         return std::nullopt;
     // A blank price or level never passes the queries' comparisons.
-    const auto urov = rows.number(kLevelColumn, row);
-    if (!urov || *urov > level || !rows.number(kPriceColumn, row))
+    const auto urov = rows.number(kLevelField, row);
+    if (!urov || *urov > level || !rows.number(kPriceField, row))
         return std::nullopt;
     return group;
 }
@@ -114,7 +112,7 @@ Model::Model(ItemRows rows, Inputs inputs)
     if (inputs_.money < 0)
         throw Error(QStringLiteral("Сумма не может быть меньше нуля."));
     for (const Stat &s : stats())
-        base_[s.index] = s.currentField ? inputs_.current[s.index] : race_.start[s.index];
+        base_[s.index] = s.hasCurrent() ? inputs_.current[s.index] : race_.start[s.index];
     collect();
     checkChoices();
 }
@@ -129,9 +127,9 @@ void Model::collect()
         Item item{row,
                   record,
                   *group,
-                  *rows_.number(kPriceColumn, row),
-                  rows_.text(kTypeColumn, row),
-                  rows_.text(kNameColumn, row),
+                  *rows_.number(kPriceField, row),
+                  rows_.text(kTypeField, row),
+                  rows_.text(kNameField, row),
                   {}};
         for (const Stat &s : stats())
             item.gives[s.index] = rows_.number(columnOf(s.index), row).value_or(0);
@@ -174,7 +172,7 @@ int Model::sense(int stat) const
     const double need = inputs_.needed[stat];
     if (need > 0)
         return 1;
-    return need < 0 && stat >= kFirstCeilingStat ? -1 : 0;
+    return need < 0 && vestor::stat(stat).mayBeNegative ? -1 : 0;
 }
 
 std::vector<int> Model::needStats() const
@@ -213,7 +211,7 @@ double Model::price(const Counts &counts) const
 {
     double total = 0;
     for (const auto &[index, count] : counts)
-        total += rows_.number(kPriceColumn, items_.at(index).row).value_or(0) * count;
+        total += rows_.number(kPriceField, items_.at(index).row).value_or(0) * count;
     return total;
 }
 

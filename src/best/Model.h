@@ -15,7 +15,7 @@
 namespace vestor::best {
 
 // Per stat index 1..18; element 0 is unused.
-using StatValues = std::array<double, kStats + 1>;
+using StatValues = std::array<double, kStatCount + 1>;
 
 // The slots of one kind of item: the two hands, the four rings, ...
 struct SlotGroup {

@@ -3,19 +3,21 @@
 #include "Catalogue.h"
 #include "ErrorBox.h"
 #include "Forms.h"
+#include "FrameStyle.h"
 #include "Picker.h"
 #include "ReportFile.h"
-#include "Splash.h"
+#include "Startup.h"
+#include "StatLabels.h"
 #include "Stats.h"
 #include "Trayicon.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
@@ -73,20 +75,10 @@ TForm1::TForm1(QWidget *parent)
     vestor::loadPictures();
     ui->setupUi(this);
     setFont(vestor::formFont());
-    setFixedSize(681, 446);
+    vestor::drawAsDesigned(this);
+    setFixedSize(size()); // as designed
     move(192, 115);
-
-    // The fields of each stat, collected once from their design names.
-    for (const vestor::Stat &s : vestor::stats()) {
-        auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
-        currentEdits_[s.index] = field(s.currentField);
-        neededEdits_[s.index] = field(s.neededField);
-        resultEdits_[s.index] = field(s.resultField);
-        const bool mayBeNegative = s.index >= 15;
-        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
-            if (input)
-                keyFilters_[input] = mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
-    }
+    collectStatFields();
     keyFilters_[ui->Edit2] = &TForm1::Edit1KeyPress;
     for (const auto &[field, filter] : keyFilters_) {
         // Typed text must come as key presses, never as input-method commits
@@ -130,6 +122,31 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1() = default;
 
+void TForm1::collectStatFields()
+{
+    auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
+    auto label = [this](const char *name) { return name ? findChild<QLabel *>(QLatin1String(name)) : nullptr; };
+    for (const vestor::Stat &s : vestor::stats()) {
+        currentEdits_[s.index] = field(s.currentField);
+        neededEdits_[s.index] = field(s.neededField);
+        resultEdits_[s.index] = field(s.resultField);
+        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]}) {
+            if (!input)
+                continue;
+            keyFilters_[input] = s.mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+            input->setMaxLength(s.fieldLength);
+        }
+        // Each caption names its field, for screen readers too.
+        const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
+        const std::pair<QLabel *, QLineEdit *> rows[] = {{label(labels.current), currentEdits_[s.index]},
+                                                         {label(labels.needed), neededEdits_[s.index]},
+                                                         {label(labels.result), resultEdits_[s.index]}};
+        for (const auto &[caption, edit] : rows)
+            if (caption)
+                caption->setBuddy(edit);
+    }
+}
+
 template <typename Signal, typename Sender> void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
 {
     connect(sender, signal, this, [this, handler] { vestor::runHandler([this, handler] { (this->*handler)(); }); });
@@ -141,19 +158,15 @@ void TForm1::FormCreate(const QString &programPath, int splashMs)
 {
     vestor::runHandler([&] {
         frame_ = 0;
-        {
-            TForm2 splash;
-            splash.show();
-            splash.raise();
-            // Wait while the splash and both emblems run, without burning a processor.
-            QEventLoop wait;
-            QTimer::singleShot(splashMs, &wait, &QEventLoop::quit);
-            connect(&splash, &TForm2::hidden, &wait, &QEventLoop::quit);
-            if (splashMs > 0 && splash.isVisible())
-                wait.exec();
-            quitRequested_ = splash.closeRequested();
-        }
-        catalogue_->setUp(programPath);
+        // The table loads while the splash is up; its errors show once the splash is gone.
+        const vestor::SplashStart start = vestor::loadBehindSplash(splashMs, [&](const vestor::LoadProgress &progress) {
+            catalogue_->table1.onLoadProgress = progress;
+            catalogue_->setUp(programPath);
+        });
+        catalogue_->table1.onLoadProgress = {};
+        quitRequested_ = start.closeRequested;
+        if (start.failure)
+            std::rethrow_exception(start.failure);
     });
 }
 

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int kPercent = 100;
 
+} // namespace
+
 QString proofLine(const Result &r)
 {
     if (r.proven)
@@ -17,7 +19,7 @@ QString proofLine(const Result &r)
         .arg(formatGeneral(r.gap * kPercent));
 }
 
-QStringList closestLines(const Model &model, const Result &r)
+QStringList shortfallLines(const Model &model, const Result &r)
 {
     QStringList out;
     for (int s : model.needStats())
@@ -32,8 +34,6 @@ QStringList closestLines(const Model &model, const Result &r)
         out << QStringLiteral("Все требования выполнимы при сумме %1").arg(formatGeneral(*r.moneyNeeded));
     return out;
 }
-
-} // namespace
 
 QStringList setLines(const ItemSet &set)
 {
@@ -54,7 +54,7 @@ QStringList reportLines(const Model &model, const Result &r)
     out << setLines(r.sets[0]);
     out << QString() << proofLine(r);
     if (!r.allMet)
-        out << closestLines(model, r);
+        out << shortfallLines(model, r);
     for (int k = 1; k < int(r.sets.size()); ++k)
         out << QString() << QStringLiteral("Другой комплект %1:").arg(k) << setLines(r.sets[k]);
     return out;

@@ -18,6 +18,12 @@ namespace besttest {
 using testdbf::Item;
 using testdbf::item;
 
+// Stat indices the tests use.
+constexpr int kSila = 1;
+constexpr int kZlost = 4;
+constexpr int kObUv = 11;
+constexpr int kObUvP = 15;
+
 // Where PRICE stands among a test record's values.
 constexpr int kPriceField = 2;
 

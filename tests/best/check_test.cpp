@@ -7,11 +7,9 @@
 
 using namespace vestor;
 using namespace vestor::best;
-using besttest::item;
+using namespace besttest;
 
 namespace {
-
-constexpr int kSila = 1;
 
 struct Check : ::testing::Test {
     besttest::Table table;

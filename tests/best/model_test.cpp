@@ -8,15 +8,10 @@
 
 using namespace vestor;
 using namespace vestor::best;
-using besttest::item;
+using namespace besttest;
 using besttest::names;
 
 namespace {
-
-constexpr int kSila = 1;
-constexpr int kZlost = 4;
-constexpr int kObUv = 11;
-constexpr int kObUvP = 15;
 
 struct Best : ::testing::Test {
     besttest::Table table;

@@ -11,11 +11,10 @@
 
 using namespace vestor;
 using namespace vestor::best;
-using besttest::item;
+using namespace besttest;
 
 namespace {
 
-constexpr int kSila = 1;
 // Far beyond any solve here; reaching it fails the test instead of hanging it.
 constexpr int kWatchdogMs = 30000;
 

@@ -12,13 +12,9 @@
 
 using namespace vestor;
 using namespace vestor::best;
-using besttest::item;
+using namespace besttest;
 
 namespace {
-
-constexpr int kSila = 1;
-constexpr int kZlost = 4;
-constexpr int kObUvP = 15;
 
 // Every set the slots admit, as counts of model items.
 std::vector<Counts> everySet(const Model &model)

@@ -1,14 +1,48 @@
 #include "DbfWriter.h"
 
+#include "CodePage.h"
 #include "Columns.h"
 
+#include <QBuffer>
+#include <QDate>
 #include <QFile>
-#include <QStringEncoder>
+#include <algorithm>
 #include <stdexcept>
 
 namespace testdbf {
 
 namespace {
+
+const QDate kLastUpdate(2026, 12, 9);
+
+bool writerCanWrite(const Table &t)
+{
+    const auto plainField = [](const Field &f) {
+        return f.width >= 1 && f.width <= vestor::DbfWriter::kMaxFieldWidth && (f.type != 'C' || f.decimals == 0);
+    };
+    const auto plainRecord = [](const Record &r) {
+        return std::ranges::none_of(r.values, [](const QByteArray &v) { return v.contains('\0'); });
+    };
+    return t.version == 0x03 && t.afterTerminator.isEmpty() && t.textPadding == ' ' && !t.fields.empty() &&
+           std::ranges::all_of(t.fields, plainField) && std::ranges::all_of(t.records, plainRecord);
+}
+
+QByteArray writtenByTheWriter(const Table &t)
+{
+    std::vector<vestor::DbfColumn> columns;
+    for (const Field &f : t.fields)
+        columns.push_back({f.name, f.type, f.width, f.decimals});
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    vestor::DbfWriter writer(buffer, QStringLiteral("test table"), columns, t.languageDriver, kLastUpdate);
+    for (const Record &r : t.records) {
+        writer.addRecord(r.deleted);
+        for (std::size_t i = 0; i < t.fields.size() && i < r.values.size(); ++i)
+            writer.setRaw(int(i), r.values[i]);
+    }
+    writer.finish();
+    return buffer.data();
+}
 
 void put16(QByteArray &b, int at, int v)
 {
@@ -22,11 +56,7 @@ void put32(QByteArray &b, int at, std::uint32_t v)
     put16(b, at + 2, int(v >> 16));
 }
 
-} // namespace
-
-QByteArray number(double value, int decimals) { return QByteArray::number(value, 'f', decimals); }
-
-QByteArray bytes(const Table &t)
+QByteArray builtByHand(const Table &t)
 {
     int recordLength = 1;
     for (const Field &f : t.fields)
@@ -35,9 +65,9 @@ QByteArray bytes(const Table &t)
 
     QByteArray out(32, '\0');
     out[0] = char(t.version);
-    out[1] = 126; // last update: 2026-12-09
-    out[2] = 12;
-    out[3] = 9;
+    out[1] = char(kLastUpdate.year() - 1900);
+    out[2] = char(kLastUpdate.month());
+    out[3] = char(kLastUpdate.day());
     put32(out, 4, std::uint32_t(t.records.size()));
     put16(out, 8, headerLength);
     put16(out, 10, recordLength);
@@ -68,6 +98,12 @@ QByteArray bytes(const Table &t)
     return out;
 }
 
+} // namespace
+
+QByteArray number(double value, int decimals) { return QByteArray::number(value, 'f', decimals); }
+
+QByteArray bytes(const Table &t) { return writerCanWrite(t) ? writtenByTheWriter(t) : builtByHand(t); }
+
 void writeFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
@@ -78,12 +114,8 @@ void writeFile(const QString &path, const QByteArray &data)
 std::vector<Field> itemFields()
 {
     std::vector<Field> fields;
-    for (const vestor::ItemColumn &column : vestor::kItemColumns) {
-        if (column.kind == vestor::ColumnKind::String)
-            fields.push_back({column.name, 'C', 50, 0});
-        else
-            fields.push_back({column.name, 'N', 12, 2});
-    }
+    for (const vestor::DbfColumn &c : vestor::itemDbfColumns())
+        fields.push_back({c.name, c.type, c.width, c.decimals});
     return fields;
 }
 
@@ -91,12 +123,11 @@ Table itemTable(const std::vector<Item> &items)
 {
     Table t;
     t.fields = itemFields();
-    QStringEncoder cp1251("windows-1251");
     for (const Item &item : items) {
         Record r;
         r.deleted = item.deleted;
-        r.values = {cp1251.encode(item.type), cp1251.encode(item.name), number(item.price), cp1251.encode(item.race),
-                    number(item.urov)};
+        r.values = {vestor::cp1251::encode(item.type), vestor::cp1251::encode(item.name), number(item.price),
+                    vestor::cp1251::encode(item.race), number(item.urov)};
         for (int s = 0; s < 14; ++s)
             r.values.push_back(number(item.stats[s]));
         for (double a : item.armour)

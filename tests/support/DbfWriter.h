@@ -1,7 +1,14 @@
 #pragma once
 
-// Writes real dBase files for the tests, byte by byte, so that a test can
-// also build every kind of damaged file.
+// Real dBase files for the tests, described as data. Tables the program's
+// own writer can produce are written by it; the shapes it cannot (other
+// version bytes, a block after the header, NUL padding, text wider than 255
+// or with a hint in the decimals byte, NULs inside a field) by a small byte
+// builder here, so a test can also build every kind of foreign or damaged file.
+
+// The program's own writer, which this builds on; tests reach it through here
+// because the two headers share a name.
+#include "catalogue/DbfWriter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -36,7 +43,8 @@ struct Table {
 };
 
 // The file's bytes: header, descriptors, records (text left-aligned and
-// padded with textPadding, numbers right-aligned with blanks), end-of-file mark.
+// padded with textPadding, numbers right-aligned with blanks), end-of-file
+// mark; last update 2026-12-09.
 QByteArray bytes(const Table &table);
 
 void writeFile(const QString &path, const QByteArray &data);

@@ -1,0 +1,113 @@
+#pragma once
+
+// The one dBase writer: shapelib's DBF API over a Qt device, one record at a
+// time, so a table of any size is written in constant memory. Every failure
+// throws Error naming the file and the system's reason.
+
+#include "ItemRecord.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QIODevice>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vestor {
+
+// One column of a table being written. `type` is the dBase field type ('C',
+// 'N', 'F', 'D', 'L', 'M'); shapelib writes widths 1..255.
+struct DbfColumn {
+    std::string name;
+    char type = 'C';
+    int width = 0;
+    int decimals = 0;
+};
+
+// The 27 columns of kItemColumns as the item table declares them.
+std::vector<DbfColumn> itemDbfColumns();
+
+class DbfWriter
+{
+public:
+    // Starts a table on `device` (open for writing, seekable, empty); `name`
+    // is the file named in messages. The header is written when the first
+    // record is, or by finish().
+    DbfWriter(QIODevice &device, const QString &name, std::span<const DbfColumn> columns, std::uint8_t languageDriver,
+              QDate lastUpdate = QDate::currentDate());
+    ~DbfWriter();
+    DbfWriter(const DbfWriter &) = delete;
+    DbfWriter &operator=(const DbfWriter &) = delete;
+
+    // Starts the next record; every field is blank until set.
+    void addRecord(bool deleted = false);
+    // Text already in the table's code page: at most the field's width, no NUL.
+    void setText(int column, QByteArrayView bytes);
+    // A number in the column's width and decimals, which must hold it exactly;
+    // nothing leaves the field blank.
+    void setNumber(int column, std::optional<double> value);
+    // Bytes as they stand in the file (numbers right-aligned), for the tests'
+    // odd tables; cut at the field's width.
+    void setRaw(int column, QByteArrayView bytes);
+
+    // The text a numeric field of `width` and `decimals` holds for `value`
+    // (right-aligned, NUL-terminated, in `out` of width + 1 chars); false when
+    // the field cannot hold it exactly. Independent of the C locale, which a
+    // Russian desktop sets to a decimal comma (shapelib's own formatting
+    // follows it).
+    static bool formatNumber(double value, int width, int decimals, char *out);
+    static constexpr int kMaxFieldWidth = 255;
+
+    // Writes the last record, the record count and the end mark, and flushes.
+    void finish();
+    std::int64_t recordCount() const { return records_; }
+
+    struct Handle; // shapelib's table and the device under it
+
+private:
+    [[noreturn]] void fail(const QString &what) const;
+    void check(bool written, int column);
+
+    std::unique_ptr<Handle> handle_;
+    QString name_;
+    std::vector<DbfColumn> columns_;
+    std::int64_t records_ = 0;
+};
+
+// Writes ItemRecords as the item table, checked and encoded one by one.
+class ItemTableWriter
+{
+public:
+    ItemTableWriter(QIODevice &device, const QString &name, QDate lastUpdate = QDate::currentDate());
+    // Writes `record`, or writes nothing and returns why it cannot be stored,
+    // one line per faulty column ("NAME: character U+9F8D has no
+    // Windows-1251 code"; a number that N(12,2) cannot hold exactly).
+    [[nodiscard]] std::vector<QString> write(const ItemRecord &record);
+    void finish() { writer_.finish(); }
+    std::int64_t recordCount() const { return writer_.recordCount(); }
+
+private:
+    DbfWriter writer_;
+};
+
+struct SaveOptions {
+    bool keepBackup = false; // keep the table replaced as NAME.bak
+};
+
+// Saves an item table at `path` all at once or not at all: `fill` writes the
+// records into a temporary beside the table (unpredictable name, created
+// exclusively, no links followed), which then replaces the table; returning
+// false or throwing discards it and leaves the old table whole. An existing
+// `path` must be a regular file (a link to one is followed). Afterwards no
+// NAME.cpg in any letter case is left to override the table's code page.
+// Returns whether the table was replaced. Throws Error naming the file and
+// the reason.
+bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options = {});
+
+} // namespace vestor

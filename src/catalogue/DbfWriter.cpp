@@ -85,6 +85,10 @@ SAOffset writeHook(void *p, SAOffset size, SAOffset count, SAFile file)
 SAOffset seekHook(SAFile file, SAOffset offset, int whence)
 {
     Handle *h = Handle::from(file);
+    // shapelib seeks before every record; staying put keeps the device's
+    // write buffer, which a real seek would flush.
+    if (whence == SEEK_SET && h->device->pos() == qint64(offset))
+        return 0;
     // shapelib seeks from the start only.
     if (whence != SEEK_SET || !h->device->seek(qint64(offset))) {
         h->failed(h->device->errorString());
@@ -152,13 +156,21 @@ DbfWriter::DbfWriter(QIODevice &device, const QString &name, std::span<const Dbf
     handle_->dbf = DBFCreateLL(handle_->fileName.c_str(), codePage.c_str(), &hooks);
     if (!handle_->dbf)
         fail(QStringLiteral("cannot start the table"));
+    int offset = 1; // byte 0 of a record is the deletion flag
     for (const DbfColumn &c : columns_) {
-        if (DBFAddNativeFieldType(handle_->dbf, c.name.c_str(), c.type, c.width, c.decimals) < 0) {
+        if (c.width < 1 || c.width > kMaxFieldWidth ||
+            DBFAddNativeFieldType(handle_->dbf, c.name.c_str(), c.type, c.width, c.decimals) < 0) {
             DBFClose(std::exchange(handle_->dbf, nullptr));
             fail(QStringLiteral("cannot declare column %1").arg(QString::fromStdString(c.name)));
         }
+        offsets_.push_back(offset);
+        offset += c.width;
     }
+    record_ = QByteArray(offset, ' ');
     DBFSetLastModifiedDate(handle_->dbf, lastUpdate.year() - 1900, lastUpdate.month(), lastUpdate.day());
+    // shapelib writes the end mark after the last record each time one is
+    // written, then steps back over it for the next; once, at the end, will do.
+    DBFSetWriteEndOfFileChar(handle_->dbf, false);
 }
 
 DbfWriter::~DbfWriter()
@@ -173,24 +185,31 @@ void DbfWriter::fail(const QString &what) const
     throw Error(QStringLiteral("%1: %2").arg(name_, reason));
 }
 
-void DbfWriter::check(bool written, int column)
+void DbfWriter::flushRecord()
 {
-    if (!written || !handle_->error.isEmpty())
-        fail(QStringLiteral("cannot write record %1, column %2")
-                 .arg(records_)
-                 .arg(QString::fromStdString(columns_[std::size_t(column)].name)));
+    if (!pending_)
+        return;
+    pending_ = false;
+    if (!DBFWriteTuple(handle_->dbf, int(records_ - 1), record_.data()) || !handle_->error.isEmpty())
+        fail(QStringLiteral("cannot write record %1").arg(records_));
 }
 
 void DbfWriter::addRecord(bool deleted)
 {
+    flushRecord();
     if (records_ == INT_MAX)
         fail(QStringLiteral("a table holds at most %1 records").arg(INT_MAX));
     ++records_;
-    // Touching a field makes shapelib start the record, blank, and write out the one before.
-    char nothing[] = "";
-    check(DBFWriteAttributeDirectly(handle_->dbf, int(records_ - 1), 0, nothing), 0);
-    if (deleted)
-        check(DBFMarkRecordDeleted(handle_->dbf, int(records_ - 1), true), 0);
+    record_.fill(' ');
+    record_[0] = deleted ? '*' : ' ';
+    pending_ = true;
+}
+
+char *DbfWriter::field(int column)
+{
+    if (!pending_)
+        fail(QStringLiteral("a field set before any record"));
+    return record_.data() + offsets_.at(std::size_t(column));
 }
 
 void DbfWriter::setText(int column, QByteArrayView bytes)
@@ -231,16 +250,16 @@ bool DbfWriter::formatNumber(double value, int width, int decimals, char *out)
 void DbfWriter::setNumber(int column, std::optional<double> value)
 {
     const DbfColumn &c = columns_.at(std::size_t(column));
-    char field[kMaxFieldWidth + 1];
+    char text[kMaxFieldWidth + 1];
     if (!value)
         return setRaw(column, {});
-    if (!formatNumber(*value, c.width, c.decimals, field))
+    if (!formatNumber(*value, c.width, c.decimals, text))
         fail(QStringLiteral("%1: %2 does not fit exactly in %3 places with %4 decimals")
                  .arg(QString::fromStdString(c.name))
                  .arg(*value)
                  .arg(c.width)
                  .arg(c.decimals));
-    check(DBFWriteAttributeDirectly(handle_->dbf, int(records_ - 1), column, field), column);
+    std::copy_n(text, c.width, field(column));
 }
 
 void DbfWriter::setRaw(int column, QByteArrayView bytes)
@@ -248,15 +267,15 @@ void DbfWriter::setRaw(int column, QByteArrayView bytes)
     const DbfColumn &c = columns_.at(std::size_t(column));
     const int length = int(std::min<qsizetype>(bytes.size(), c.width));
     const bool rightAligned = c.type == 'N' || c.type == 'F';
-    char field[kMaxFieldWidth + 1];
-    std::fill_n(field, c.width, ' ');
-    std::copy_n(bytes.data(), length, rightAligned ? field + c.width - length : field);
-    field[c.width] = '\0';
-    check(DBFWriteAttributeDirectly(handle_->dbf, int(records_ - 1), column, field), column);
+    char *at = field(column);
+    std::fill_n(at, c.width, ' ');
+    std::copy_n(bytes.data(), length, rightAligned ? at + c.width - length : at);
 }
 
 void DbfWriter::finish()
 {
+    flushRecord();
+    DBFSetWriteEndOfFileChar(handle_->dbf, true);
     DBFClose(std::exchange(handle_->dbf, nullptr));
     if (!handle_->error.isEmpty())
         fail(QStringLiteral("cannot finish the table"));

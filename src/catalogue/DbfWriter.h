@@ -72,11 +72,16 @@ public:
 
 private:
     [[noreturn]] void fail(const QString &what) const;
-    void check(bool written, int column);
+    void flushRecord();
+    char *field(int column);
 
     std::unique_ptr<Handle> handle_;
     QString name_;
     std::vector<DbfColumn> columns_;
+    std::vector<int> offsets_; // where each field starts in a record
+    // The record being filled, handed to shapelib whole (DBFWriteTuple).
+    QByteArray record_;
+    bool pending_ = false;
     std::int64_t records_ = 0;
 };
 

@@ -121,6 +121,13 @@ int ItemCsvReader::peek()
     return static_cast<unsigned char>(buffer_[pos_]);
 }
 
+void ItemCsvReader::count(qsizetype bytes)
+{
+    recordBytes_ += bytes;
+    if (recordBytes_ > kMaxLineBytes)
+        fail(line_, QStringLiteral("a line of more than %1 bytes: this is not an item list").arg(kMaxLineBytes));
+}
+
 int ItemCsvReader::take()
 {
     const int c = peek();
@@ -129,8 +136,7 @@ int ItemCsvReader::take()
     ++pos_;
     if (c == 0)
         fail(line_, QStringLiteral("a NUL byte: this is not a text file"));
-    if (++recordBytes_ > kMaxLineBytes)
-        fail(line_, QStringLiteral("a line of more than %1 bytes: this is not an item list").arg(kMaxLineBytes));
+    count(1);
     return c;
 }
 
@@ -160,23 +166,39 @@ void ItemCsvReader::readField(QByteArray &field)
 {
     if (peek() == '"')
         return readQuoted(field);
-    for (int c = peek(); c >= 0 && c != ',' && c != '\n' && c != '\r'; c = peek()) {
-        if (c == '"')
+    // The usual cell, taken a buffer at a time up to whatever ends it.
+    const auto special = [](char c) { return c == ',' || c == '\n' || c == '\r' || c == '"' || c == '\0'; };
+    while (peek() >= 0) {
+        const char *begin = buffer_.constData() + pos_;
+        const char *end = buffer_.constData() + buffer_.size();
+        const char *stop = std::find_if(begin, end, special);
+        count(stop - begin);
+        field.append(begin, stop - begin);
+        pos_ += stop - begin;
+        if (stop == end)
+            continue;
+        if (*stop == '"')
             fail(line_, QStringLiteral("quote inside an unquoted field"));
-        field += char(take());
+        if (*stop == '\0')
+            take(); // refuses it
+        return;
     }
 }
 
-// One record's cells (RFC 4180: quoted cells may hold commas, doubled quotes
-// and line breaks); nothing at the end of the input.
-std::optional<std::vector<QByteArray>> ItemCsvReader::readRecord()
+// One record's cells into `cells`, reusing their storage (RFC 4180: quoted
+// cells may hold commas, doubled quotes and line breaks); false at the end
+// of the input.
+bool ItemCsvReader::readRecord(std::vector<QByteArray> &cells)
 {
     if (peek() < 0)
-        return std::nullopt;
-    std::vector<QByteArray> cells;
+        return false;
+    std::size_t n = 0;
     for (;;) {
-        cells.emplace_back();
-        readField(cells.back());
+        if (n == cells.size())
+            cells.emplace_back();
+        QByteArray &cell = cells[n++];
+        cell.resize(0);
+        readField(cell);
         const int c = peek();
         if (c == ',') {
             take();
@@ -188,7 +210,8 @@ std::optional<std::vector<QByteArray>> ItemCsvReader::readRecord()
                 take();
             ++line_;
         }
-        return cells;
+        cells.resize(n);
+        return true;
     }
 }
 
@@ -197,13 +220,12 @@ void ItemCsvReader::checkHeader()
     headerRead_ = true;
     if (fill() && QByteArrayView(buffer_).startsWith(kByteOrderMark))
         pos_ = kByteOrderMark.size();
-    const auto cells = readRecord();
-    if (!cells)
+    if (!readRecord(cells_))
         fail(1, QStringLiteral("empty file, header expected"));
     QByteArray joined;
-    for (const QByteArray &cell : *cells)
+    for (const QByteArray &cell : cells_)
         joined += (joined.isEmpty() ? "" : ",") + cell;
-    if (cells->size() != std::size_t(kItemColumnCount) || joined != itemCsvHeader())
+    if (cells_.size() != std::size_t(kItemColumnCount) || joined != itemCsvHeader())
         fail(1, QStringLiteral("header must be exactly ") + QString::fromLatin1(itemCsvHeader()));
 }
 
@@ -213,24 +235,24 @@ std::optional<ItemCsvReader::Row> ItemCsvReader::next()
         checkHeader();
     recordBytes_ = 0;
     int line = line_;
-    auto cells = std::exchange(pending_, std::nullopt);
-    if (cells)
+    if (havePending_) {
+        std::swap(cells_, pendingCells_);
         line = pendingLine_;
-    else
-        cells = readRecord();
-    if (!cells)
+        havePending_ = false;
+    } else if (!readRecord(cells_)) {
         return std::nullopt;
-    if (isBlank(*cells)) {
+    }
+    if (isBlank(cells_)) {
         // Blank lines may end the file; before another row one is a fault.
         // A run of them counts as one line against the length bound.
         do {
             pendingLine_ = line_;
-            pending_ = readRecord();
-        } while (pending_ && isBlank(*pending_));
-        if (!pending_)
+            havePending_ = readRecord(pendingCells_);
+        } while (havePending_ && isBlank(pendingCells_));
+        if (!havePending_)
             return std::nullopt;
     }
-    return convert(line, *cells);
+    return convert(line, cells_);
 }
 
 void ItemCsvReader::convertCell(int column, const QByteArray &cell, Row &row)

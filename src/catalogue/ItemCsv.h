@@ -45,12 +45,13 @@ public:
     std::optional<Row> next();
 
 private:
-    std::optional<std::vector<QByteArray>> readRecord();
+    bool readRecord(std::vector<QByteArray> &cells);
     void readField(QByteArray &field);
     void readQuoted(QByteArray &field);
     bool fill();
     int peek();
     int take();
+    void count(qsizetype bytes);
     [[noreturn]] void fail(int line, const QString &reason) const;
     void checkHeader();
     Row convert(int line, const std::vector<QByteArray> &cells);
@@ -65,7 +66,10 @@ private:
     int line_ = 1;
     qsizetype recordBytes_ = 0;
     bool headerRead_ = false;
-    std::optional<std::vector<QByteArray>> pending_; // a record read past blank lines
+    std::vector<QByteArray> cells_;
+    // A record read past blank lines, to tell trailing ones from inner ones.
+    std::vector<QByteArray> pendingCells_;
+    bool havePending_ = false;
     int pendingLine_ = 0;
     QStringDecoder utf8_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };

@@ -48,19 +48,18 @@ bool isRaceCode(const QString &code)
     return std::ranges::any_of(races(), [&](const Race &r) { return code == QLatin1String(r.code); });
 }
 
+// Each column's place among the columns of its kind, worked out once at start.
+const std::array<std::size_t, kItemColumnCount> kSlots = [] {
+    std::array<std::size_t, kItemColumnCount> s{};
+    std::size_t texts = 0, numbers = 0;
+    for (int c = 0; c < kItemColumnCount; ++c)
+        s[std::size_t(c)] = isTextColumn(c) ? texts++ : numbers++;
+    return s;
+}();
+
 } // namespace
 
-std::size_t ItemRecord::slotOf(int column)
-{
-    static const std::array<std::size_t, kItemColumnCount> positions = [] {
-        std::array<std::size_t, kItemColumnCount> s{};
-        std::size_t texts = 0, numbers = 0;
-        for (int c = 0; c < kItemColumnCount; ++c)
-            s[std::size_t(c)] = isTextColumn(c) ? texts++ : numbers++;
-        return s;
-    }();
-    return positions.at(std::size_t(column));
-}
+std::size_t ItemRecord::slotOf(int column) { return kSlots[std::size_t(column)]; }
 
 ItemRecord itemRecordAt(const ItemRows &rows, int row)
 {

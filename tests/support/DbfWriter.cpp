@@ -29,12 +29,9 @@ bool writerCanWrite(const Table &t)
 
 QByteArray writtenByTheWriter(const Table &t)
 {
-    std::vector<vestor::DbfColumn> columns;
-    for (const Field &f : t.fields)
-        columns.push_back({f.name, f.type, f.width, f.decimals});
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
-    vestor::DbfWriter writer(buffer, QStringLiteral("test table"), columns, t.languageDriver, kLastUpdate);
+    vestor::DbfWriter writer(buffer, QStringLiteral("test table"), t.fields, t.languageDriver, kLastUpdate);
     for (const Record &r : t.records) {
         writer.addRecord(r.deleted);
         for (std::size_t i = 0; i < t.fields.size() && i < r.values.size(); ++i)
@@ -111,13 +108,7 @@ void writeFile(const QString &path, const QByteArray &data)
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
-std::vector<Field> itemFields()
-{
-    std::vector<Field> fields;
-    for (const vestor::DbfColumn &c : vestor::itemDbfColumns())
-        fields.push_back({c.name, c.type, c.width, c.decimals});
-    return fields;
-}
+std::vector<Field> itemFields() { return vestor::itemDbfColumns(); }
 
 Table itemTable(const std::vector<Item> &items)
 {

@@ -19,14 +19,10 @@
 
 namespace testdbf {
 
-struct Field {
-    std::string name;
-    char type = 'C';
-    int width = 50;
-    // For N and F the decimals; for C narrower than 256 written as is into
-    // the byte that FoxPro uses for long widths (some writers put a format hint there).
-    int decimals = 0;
-};
+// A column as the program's writer declares one. For a C field narrower
+// than 256 the byte builder writes `decimals` as is into the byte FoxPro uses
+// for long widths (some writers put a format hint there).
+using Field = vestor::DbfColumn;
 
 struct Record {
     std::vector<QByteArray> values; // raw field text, already encoded

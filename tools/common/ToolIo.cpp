@@ -2,6 +2,8 @@
 
 #include "Error.h"
 
+#include <QCommandLineParser>
+
 #include <cstdio>
 #include <new>
 #include <unistd.h>
@@ -26,6 +28,22 @@ int usageError(const QString &tool, const QString &message)
 {
     printError(QStringLiteral("%1: %2\nTry '%1 --help'.").arg(tool, message));
     return kUsage;
+}
+
+std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                             qsizetype least, qsizetype most, const QString &expected)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOption(helpOption);
+    if (!parser.parse(args))
+        return usageError(tool, parser.errorText());
+    if (parser.isSet(helpOption))
+        return printToStdout(tool, help);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() < least || files.size() > most)
+        return usageError(tool, expected);
+    return files;
 }
 
 int printToStdout(const QString &tool, const QByteArray &text)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <variant>
+
 namespace vestor::tool {
 
 enum Exit { kDone = 0, kFailed = 1, kUsage = 2 };
@@ -19,6 +21,12 @@ void printError(const QString &message);
 
 // "TOOL: message" and the hint to --help on stderr; returns kUsage.
 int usageError(const QString &tool, const QString &message);
+
+// Parses a tool's command line: --help and between `least` and `most` file
+// names. Returns the names, or the exit status when the run ends here (the
+// help printed, or a usage error told with `expected`).
+std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                             qsizetype least, qsizetype most, const QString &expected);
 
 // Writes `text` to stdout and flushes it; a failure (a full disk, a closed
 // stdout) is reported on stderr and gives kFailed.

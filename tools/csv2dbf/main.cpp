@@ -6,7 +6,6 @@
 #include "ItemCsv.h"
 #include "ToolIo.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 
 #include <sys/stat.h>
@@ -109,17 +108,12 @@ int convert(const QString &input, const QString &output)
 
 int run(const QStringList &args)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOption(help);
-    if (!parser.parse(args))
-        return tool::usageError(kTool, parser.errorText());
-    if (parser.isSet(help))
-        return tool::printToStdout(kTool, helpText());
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 2)
-        return tool::usageError(kTool, QStringLiteral("expected INPUT.csv and OUTPUT.DBF"));
-    return convert(files[0], files[1]);
+    const auto files =
+        tool::fileArguments(kTool, args, helpText(), 2, 2, QStringLiteral("expected INPUT.csv and OUTPUT.DBF"));
+    if (const int *exit = std::get_if<int>(&files))
+        return *exit;
+    const auto &names = std::get<QStringList>(files);
+    return convert(names[0], names[1]);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "ItemCsv.h"
 #include "ToolIo.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -78,17 +77,12 @@ int convert(const QString &table, const QString &output)
 
 int run(const QStringList &args)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOption(help);
-    if (!parser.parse(args))
-        return tool::usageError(kTool, parser.errorText());
-    if (parser.isSet(help))
-        return tool::printToStdout(kTool, helpText());
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty() || files.size() > 2)
-        return tool::usageError(kTool, QStringLiteral("expected TABLE.DBF and at most one OUTPUT.csv"));
-    return convert(files[0], files.value(1));
+    const auto files = tool::fileArguments(kTool, args, helpText(), 1, 2,
+                                           QStringLiteral("expected TABLE.DBF and at most one OUTPUT.csv"));
+    if (const int *exit = std::get_if<int>(&files))
+        return *exit;
+    const auto &names = std::get<QStringList>(files);
+    return convert(names[0], names.value(1));
 }
 
 } // namespace

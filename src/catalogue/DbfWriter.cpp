@@ -224,6 +224,8 @@ bool DbfWriter::formatNumber(double value, int width, int decimals, char *out)
 {
     char text[kMaxFieldWidth + 64];
     char *end = nullptr;
+    if (!std::isfinite(value))
+        return false;
     if (value == std::trunc(value) && std::fabs(value) < kExactInteger) {
         // The usual case, and cheap: whole numbers need no reading back.
         end = std::to_chars(text, text + sizeof text, static_cast<long long>(value)).ptr;

@@ -105,6 +105,8 @@ const BadRecord kBadRecords[] = {
     {"TooWide", [](ItemRecord &r) { r.number(2) = 1e10; }, "PRICE: 10000000000 does not fit"},
     {"NotANumber", [](ItemRecord &r) { r.number(5) = std::numeric_limits<double>::quiet_NaN(); },
      "SILA: nan does not fit"},
+    {"Infinite", [](ItemRecord &r) { r.number(5) = std::numeric_limits<double>::infinity(); },
+     "SILA: inf does not fit"},
 };
 
 class WriterRefuses : public Writer, public ::testing::WithParamInterface<BadRecord>

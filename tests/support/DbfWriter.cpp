@@ -20,11 +20,8 @@ bool writerCanWrite(const Table &t)
     const auto plainField = [](const Field &f) {
         return f.width >= 1 && f.width <= vestor::DbfWriter::kMaxFieldWidth && (f.type != 'C' || f.decimals == 0);
     };
-    const auto plainRecord = [](const Record &r) {
-        return std::ranges::none_of(r.values, [](const QByteArray &v) { return v.contains('\0'); });
-    };
     return t.version == 0x03 && t.afterTerminator.isEmpty() && t.textPadding == ' ' && !t.fields.empty() &&
-           std::ranges::all_of(t.fields, plainField) && std::ranges::all_of(t.records, plainRecord);
+           std::ranges::all_of(t.fields, plainField);
 }
 
 QByteArray writtenByTheWriter(const Table &t)

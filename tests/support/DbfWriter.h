@@ -1,10 +1,11 @@
 #pragma once
 
 // Real dBase files for the tests, described as data. Tables the program's
-// own writer can produce are written by it; the shapes it cannot (other
-// version bytes, a block after the header, NUL padding, text wider than 255
-// or with a hint in the decimals byte, NULs inside a field) by a small byte
-// builder here, so a test can also build every kind of foreign or damaged file.
+// own writer can produce are written by it; the shapes shapelib cannot write
+// (version bytes other than dBase III's, the block after the header's end
+// mark, NUL padding, text wider than 255 or with a hint in the decimals byte)
+// by a small byte builder here, so a test can also build every kind of
+// foreign or damaged file.
 
 // The program's own writer, which this builds on; tests reach it through here
 // because the two headers share a name.

@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "Error.h"
+#include "IoFailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,7 @@ struct DbfWriter::Handle {
 
     static constexpr const char *kPrefix = "vestor-device-";
 
+    // Keeps the first failure's reason; an empty one is no failure.
     void failed(const QString &reason)
     {
         if (error.isEmpty())
@@ -55,8 +57,8 @@ SAFile openHook(const char *name, const char *access)
         return nullptr; // only the .cpg shapelib would write; the table's byte says it all
     auto *h = reinterpret_cast<Handle *>(std::strtoull(digits, nullptr, 10));
     // shapelib creates with "wb", then reopens with "rb+" from the start.
-    if (access[0] == 'r' && !h->device->seek(0))
-        h->failed(h->device->errorString());
+    if (access[0] == 'r')
+        h->failed(ioFailure(*h->device, [&] { return h->device->seek(0); }));
     return h->file();
 }
 
@@ -64,9 +66,8 @@ SAOffset readHook(void *p, SAOffset size, SAOffset count, SAFile file)
 {
     Handle *h = Handle::from(file);
     const qint64 wanted = qint64(size * count);
-    const qint64 got = h->device->read(static_cast<char *>(p), wanted);
-    if (got != wanted)
-        h->failed(h->device->errorString());
+    qint64 got = 0;
+    h->failed(ioFailure(*h->device, [&] { return (got = h->device->read(static_cast<char *>(p), wanted)) == wanted; }));
     return size == 0 || got < 0 ? 0 : SAOffset(got) / size;
 }
 
@@ -74,12 +75,10 @@ SAOffset writeHook(void *p, SAOffset size, SAOffset count, SAFile file)
 {
     Handle *h = Handle::from(file);
     const qint64 wanted = qint64(size * count);
-    const qint64 put = h->device->write(static_cast<const char *>(p), wanted);
-    if (put != wanted) {
-        h->failed(h->device->errorString());
-        return 0;
-    }
-    return count;
+    const QString failure =
+        ioFailure(*h->device, [&] { return h->device->write(static_cast<const char *>(p), wanted) == wanted; });
+    h->failed(failure);
+    return failure.isEmpty() ? count : 0;
 }
 
 SAOffset seekHook(SAFile file, SAOffset offset, int whence)
@@ -90,11 +89,10 @@ SAOffset seekHook(SAFile file, SAOffset offset, int whence)
     if (whence == SEEK_SET && h->device->pos() == qint64(offset))
         return 0;
     // shapelib seeks from the start only.
-    if (whence != SEEK_SET || !h->device->seek(qint64(offset))) {
-        h->failed(h->device->errorString());
-        return 1;
-    }
-    return 0;
+    const QString failure =
+        ioFailure(*h->device, [&] { return whence == SEEK_SET && h->device->seek(qint64(offset)); });
+    h->failed(failure);
+    return failure.isEmpty() ? 0 : 1;
 }
 
 SAOffset tellHook(SAFile file) { return SAOffset(Handle::from(file)->device->pos()); }
@@ -102,11 +100,10 @@ SAOffset tellHook(SAFile file) { return SAOffset(Handle::from(file)->device->pos
 int flushHook(SAFile file)
 {
     Handle *h = Handle::from(file);
-    if (auto *f = qobject_cast<QFileDevice *>(h->device); f && !f->flush()) {
-        h->failed(f->errorString());
-        return EOF;
-    }
-    return 0;
+    auto *f = qobject_cast<QFileDevice *>(h->device);
+    const QString failure = f ? ioFailure(*f, [&] { return f->flush(); }) : QString();
+    h->failed(failure);
+    return failure.isEmpty() ? 0 : EOF;
 }
 
 int removeHook(const char *) { return 0; }

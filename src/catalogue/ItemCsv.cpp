@@ -2,6 +2,7 @@
 
 #include "DbfWriter.h"
 #include "Error.h"
+#include "IoFailure.h"
 
 #include <QFileDevice>
 
@@ -105,9 +106,11 @@ bool ItemCsvReader::fill()
     if (atEnd_)
         return false;
     buffer_.resize(kReadChunk);
-    const qint64 got = device_.read(buffer_.data(), kReadChunk);
-    if (got < 0)
-        fail(line_, QStringLiteral("cannot read: ") + device_.errorString());
+    qint64 got = 0;
+    if (const QString failure =
+            ioFailure(device_, [&] { return (got = device_.read(buffer_.data(), kReadChunk)) >= 0; });
+        !failure.isEmpty())
+        fail(line_, QStringLiteral("cannot read: ") + failure);
     buffer_.resize(got);
     pos_ = 0;
     atEnd_ = got == 0;
@@ -306,8 +309,9 @@ ItemCsvWriter::ItemCsvWriter(QIODevice &device, const QString &name) : device_(d
 
 void ItemCsvWriter::put(const QByteArray &bytes)
 {
-    if (device_.write(bytes) != bytes.size())
-        throw Error(QStringLiteral("%1: cannot write: %2").arg(name_, device_.errorString()));
+    if (const QString failure = ioFailure(device_, [&] { return device_.write(bytes) == bytes.size(); });
+        !failure.isEmpty())
+        throw Error(QStringLiteral("%1: cannot write: %2").arg(name_, failure));
 }
 
 void ItemCsvWriter::write(const ItemRecord &record)
@@ -328,8 +332,8 @@ void ItemCsvWriter::write(const ItemRecord &record)
 void ItemCsvWriter::finish()
 {
     auto *file = qobject_cast<QFileDevice *>(&device_);
-    if (file && !file->flush())
-        throw Error(QStringLiteral("%1: cannot write: %2").arg(name_, file->errorString()));
+    if (const QString failure = file ? ioFailure(*file, [&] { return file->flush(); }) : QString(); !failure.isEmpty())
+        throw Error(QStringLiteral("%1: cannot write: %2").arg(name_, failure));
 }
 
 } // namespace vestor

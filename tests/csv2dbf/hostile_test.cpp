@@ -140,7 +140,7 @@ const Hostile kHostile[] = {
          // A file size limit stands in for a full disk: writes fail with EFBIG.
          return "trap '' XFSZ; ulimit -f 16; exec " + commandLine(kTool, {kShipped, (io / "Out.DBF").string()});
      },
-     1, "Out.DBF: cannot write record",
+     1, ": File too large",
      [](const fs::path &io) {
          keepsPrevious(io);
          EXPECT_EQ(std::distance(fs::directory_iterator(io), fs::directory_iterator()), 1);

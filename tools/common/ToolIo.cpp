@@ -1,6 +1,7 @@
 #include "ToolIo.h"
 
 #include "Error.h"
+#include "IoFailure.h"
 
 #include <QCommandLineParser>
 
@@ -50,8 +51,9 @@ int printToStdout(const QString &tool, const QByteArray &text)
 {
     QFile out;
     openStdout(out);
-    if (out.write(text) != text.size() || !out.flush()) {
-        printError(QStringLiteral("%1: cannot write to standard output: %2").arg(tool, out.errorString()));
+    const QString failure = ioFailure(out, [&] { return out.write(text) == text.size() && out.flush(); });
+    if (!failure.isEmpty()) {
+        printError(QStringLiteral("%1: cannot write to standard output: %2").arg(tool, failure));
         return kFailed;
     }
     return kDone;

@@ -36,7 +36,8 @@ std::vector<DbfColumn> itemDbfColumns();
 class DbfWriter
 {
 public:
-    // Starts a table on `device` (open for writing, seekable, empty); `name`
+    // Starts a table on `device` (open for reading and writing, seekable,
+    // empty: shapelib reads the header back to set the record count); `name`
     // is the file named in messages. The header is written when the first
     // record is, or by finish().
     DbfWriter(QIODevice &device, const QString &name, std::span<const DbfColumn> columns, std::uint8_t languageDriver,

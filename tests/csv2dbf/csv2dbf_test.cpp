@@ -1,5 +1,5 @@
 // Runs the real converter on small CSV files and reads the result back with
-// shapelib, the same library the program loads the catalogue with.
+// shapelib's own reader, independent of the program's.
 
 #include "Columns.h"
 #include "ToolRun.h"

@@ -1,6 +1,5 @@
 #include "ItemCsv.h"
 
-#include "DbfWriter.h"
 #include "Error.h"
 #include "IoFailure.h"
 
@@ -23,15 +22,18 @@ QString columnName(int column) { return QString::fromLatin1(kItemColumns[std::si
 QString quotedText(QByteArrayView cell) { return u'"' + QString::fromUtf8(cell) + u'"'; }
 
 // An optional sign, digits, then at most two fraction digits: anything looser
-// would be rounded or misread by the fixed-width numeric column.
+// would be rounded or misread by the fixed-width numeric column, which must
+// also hold the number written with two decimals.
 std::optional<QString> numberProblem(QByteArrayView s)
 {
     qsizetype i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+    const bool signed_ = i < s.size() && (s[i] == '+' || s[i] == '-');
+    if (signed_)
         ++i;
     const qsizetype intStart = i;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9')
         ++i;
+    const qsizetype intEnd = i;
     bool ok = i > intStart;
     if (ok && i < s.size() && s[i] == '.') {
         const qsizetype fracStart = ++i;
@@ -44,6 +46,12 @@ std::optional<QString> numberProblem(QByteArrayView s)
     }
     if (!ok || i != s.size())
         return quotedText(s) + QStringLiteral(" is not a number");
+    qsizetype digits = intEnd - intStart;
+    while (digits > 1 && s[intEnd - digits] == '0')
+        --digits; // leading zeros are not written
+    const qsizetype written = (s.front() == '-' ? 1 : 0) + digits + 1 + kItemNumberDecimals;
+    if (written > kItemNumberWidth)
+        return quotedText(s) + QStringLiteral(" does not fit in %1 characters").arg(kItemNumberWidth);
     return std::nullopt;
 }
 
@@ -56,12 +64,7 @@ std::optional<double> parseNumber(QByteArrayView s, QString &problem)
     // from_chars takes no leading '+'.
     const QByteArrayView digits = s.startsWith('+') ? s.sliced(1) : s;
     double value = 0;
-    char field[kItemNumberWidth + 1];
-    const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (read.ec != std::errc() || !DbfWriter::formatNumber(value, kItemNumberWidth, kItemNumberDecimals, field)) {
-        problem = quotedText(s) + QStringLiteral(" does not fit in %1 characters").arg(kItemNumberWidth);
-        return std::nullopt;
-    }
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return value;
 }
 

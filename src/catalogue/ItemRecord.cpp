@@ -48,18 +48,17 @@ bool isRaceCode(const QString &code)
     return std::ranges::any_of(races(), [&](const Race &r) { return code == QLatin1String(r.code); });
 }
 
-// Each column's place among the columns of its kind, worked out once at start.
-const std::array<std::size_t, kItemColumnCount> kSlots = [] {
+} // namespace
+
+// Each column's place among the columns of its kind, worked out once at start
+// (kItemColumns is constant-initialised, so ready before this).
+const std::array<std::size_t, kItemColumnCount> kItemSlots = [] {
     std::array<std::size_t, kItemColumnCount> s{};
     std::size_t texts = 0, numbers = 0;
     for (int c = 0; c < kItemColumnCount; ++c)
         s[std::size_t(c)] = isTextColumn(c) ? texts++ : numbers++;
     return s;
 }();
-
-} // namespace
-
-std::size_t ItemRecord::slotOf(int column) { return kSlots[std::size_t(column)]; }
 
 ItemRecord itemRecordAt(const ItemRows &rows, int row)
 {

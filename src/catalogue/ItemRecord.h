@@ -46,6 +46,10 @@ struct ItemRecord {
     static std::size_t slotOf(int column);
 };
 
+// ItemRecord::slotOf for every column, read on every cell of millions of rows.
+extern const std::array<std::size_t, kItemColumnCount> kItemSlots;
+inline std::size_t ItemRecord::slotOf(int column) { return kItemSlots[std::size_t(column)]; }
+
 inline bool isTextColumn(int column) { return kItemColumns[std::size_t(column)].kind == ColumnKind::String; }
 
 // Row `row` of a loaded table as a record.

@@ -280,10 +280,6 @@ void DbfWriter::finish()
         fail(QStringLiteral("cannot finish the table"));
 }
 
-} // namespace vestor
-
-namespace vestor {
-
 ItemTableWriter::ItemTableWriter(QIODevice &device, const QString &name, QDate lastUpdate)
     : writer_(device, name, itemDbfColumns(), kWindows1251Driver, lastUpdate)
 {
@@ -318,10 +314,6 @@ std::vector<QString> ItemTableWriter::write(const ItemRecord &record)
     }
     return {};
 }
-
-} // namespace vestor
-
-namespace vestor {
 
 namespace {
 

@@ -393,28 +393,38 @@ void removeCodePageFiles(const QString &table)
 
 } // namespace
 
-bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options)
+bool saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options)
 {
     const QString target = saveTarget(path);
-    // A short name of its own, so a table named near the length limit still
+    // A short name of its own, so a file named near the length limit still
     // has room for its temporary.
     QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.vestor-XXXXXX.tmp"));
     if (!temporary.open())
         throw Error(
             QStringLiteral("%1: cannot create a temporary file beside it: %2").arg(target, temporary.errorString()));
-    {
-        ItemTableWriter writer(temporary, target);
-        if (!fill(writer))
-            return false;
-        writer.finish();
-    }
+    if (!fill(temporary))
+        return false;
     settle(temporary, target);
     if (options.keepBackup)
         keepBackup(target);
     if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         throw Error(QStringLiteral("%1: cannot replace: %2").arg(target, systemReason()));
     temporary.setAutoRemove(false);
-    removeCodePageFiles(target);
+    return true;
+}
+
+bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options)
+{
+    const auto write = [&](QFileDevice &file) {
+        ItemTableWriter writer(file, path);
+        if (!fill(writer))
+            return false;
+        writer.finish();
+        return true;
+    };
+    if (!saveAtomically(path, write, options))
+        return false;
+    removeCodePageFiles(saveTarget(path));
     return true;
 }
 

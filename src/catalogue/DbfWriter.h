@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QString>
 
@@ -103,17 +104,20 @@ private:
 };
 
 struct SaveOptions {
-    bool keepBackup = false; // keep the table replaced as NAME.bak
+    bool keepBackup = false; // keep the file replaced as NAME.bak
 };
 
-// Saves an item table at `path` all at once or not at all: `fill` writes the
-// records into a temporary beside the table (unpredictable name, created
-// exclusively, no links followed), which then replaces the table; returning
-// false or throwing discards it and leaves the old table whole. An existing
-// `path` must be a regular file (a link to one is followed). Afterwards no
+// Saves the file at `path` all at once or not at all: `fill` writes into a
+// temporary beside it (a short unpredictable name, created exclusively, no
+// links followed; open for reading and writing), which then gets the old
+// file's permissions, reaches the disk and replaces it; returning false or
+// throwing discards it and leaves the old file whole. An existing `path` must
+// be a regular file (a link to one is followed and the link kept). Returns
+// whether the file was replaced. Throws Error naming the file and the reason.
+bool saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options = {});
+
+// saveAtomically for an item table: `fill` writes the records. Afterwards no
 // NAME.cpg in any letter case is left to override the table's code page.
-// Returns whether the table was replaced. Throws Error naming the file and
-// the reason.
 bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options = {});
 
 } // namespace vestor

@@ -2,12 +2,12 @@
 // as the UTF-8 CSV the keepers edit, so that csv2dbf builds the same rows.
 
 #include "DbfLoader.h"
+#include "DbfWriter.h"
 #include "Error.h"
 #include "ItemCsv.h"
 #include "ToolIo.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace vestor;
 
@@ -45,21 +45,17 @@ void writeRows(const ItemRows &rows, QIODevice &out, const QString &name)
     writer.finish();
 }
 
-// A file is written beside itself and renamed into place, so a failed run
-// leaves the old one whole; never over the table or anything but a file.
+// A file is replaced only once the whole CSV is written, never the table
+// itself or anything but a file.
 void writeFile(const ItemRows &rows, const QString &table, const QString &output)
 {
     const QFileInfo info(output);
-    if (info.exists() && !info.isFile())
-        throw Error(QStringLiteral("%1: not a regular file; refusing to replace it").arg(output));
     if (info.exists() && info.canonicalFilePath() == QFileInfo(table).canonicalFilePath())
         throw Error(QStringLiteral("%1: is the table being read; refusing to overwrite it").arg(output));
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("%1: cannot create: %2").arg(output, file.errorString()));
-    writeRows(rows, file, output);
-    if (!file.commit())
-        throw Error(QStringLiteral("%1: cannot write: %2").arg(output, file.errorString()));
+    saveAtomically(output, [&](QFileDevice &file) {
+        writeRows(rows, file, output);
+        return true;
+    });
 }
 
 int convert(const QString &table, const QString &output)

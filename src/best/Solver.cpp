@@ -33,6 +33,8 @@ void Solver::start(std::shared_ptr<const Model> model, const Options &options)
     model_ = std::move(model);
     job_ = std::move(job);
     process_.start(job_->program(), {});
+    if (process_.state() == QProcess::NotRunning)
+        return; // it could not start, and failed() has said so
     process_.write(job_->request());
     process_.closeWriteChannel();
     limit_.start(job_->patience());

@@ -77,6 +77,22 @@ TEST_F(Running, AFaultySolverEndsInAFailureAndTheNextSolveWorks)
     EXPECT_TRUE(result);
 }
 
+TEST_F(Running, AMissingSolverFailsOnce)
+{
+    int failures = 0;
+    QObject::connect(&solver, &Solver::failed, [&] { ++failures; });
+    Options o = besttest::options();
+    o.solver = table.dir.root.filePath(QStringLiteral("no-such-solver"));
+    o.timeLimit = 0.1;
+    solver.start(model, o);
+    // Longer than the time limit and its grace: no second failure follows the first.
+    QEventLoop loop;
+    QTimer::singleShot(3500, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(failure.contains(QStringLiteral("no-such-solver")));
+}
+
 TEST_F(Running, CancelStopsAHangingSolverAtOnce)
 {
     qputenv("VESTOR_SOLVE_FAULT", "hang");

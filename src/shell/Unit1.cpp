@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Catalogue.h"
+#include "CharacterMenu.h"
 #include "ErrorBox.h"
 #include "Forms.h"
 #include "Picker.h"
@@ -117,6 +118,7 @@ TForm1::TForm1(QWidget *parent)
     TrayIcon1->setShowApp(false);
     TrayIcon1->OnDblClick = [this](QObject *sender) { vestor::runHandler([&] { TrayIcon1DblClick(sender); }); };
     TrayIcon1->Loaded();
+    characters_ = new vestor::CharacterMenu(*this);
 
     ImageList1 = vestor::emblemFrames();
     setWindowIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
@@ -204,7 +206,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 // ---- the pick and the lists ----
 
-void TForm1::Button1Click() { picker_->Button1Click(); }
+void TForm1::Button1Click()
+{
+    characters_->rememberLastPick();
+    picker_->Button1Click();
+}
 
 void TForm1::ComboBox1Change()
 {

@@ -21,6 +21,7 @@ class TForm1;
 }
 namespace vestor {
 class Catalogue;
+class CharacterMenu;
 class Picker;
 } // namespace vestor
 
@@ -70,6 +71,7 @@ public:
     std::function<bool(const QUrl &url)> openUrl;
 
     vestor::Catalogue &catalogue() { return *catalogue_; }
+    vestor::CharacterMenu &characters() { return *characters_; }
     TTrayIcon *TrayIcon1;
     int frameCounter() const { return frame_; }
     // The splash was asked to close: the program ends as soon as it runs.
@@ -103,6 +105,7 @@ private:
 
     std::unique_ptr<vestor::Catalogue> catalogue_;
     std::unique_ptr<vestor::Picker> picker_;
+    vestor::CharacterMenu *characters_ = nullptr;
 
     QFileDialog *SaveDialog1 = nullptr;
     QString saveFileName_; // the name last confirmed in the save dialog

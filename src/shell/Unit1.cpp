@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Catalogue.h"
+#include "CatalogueWindow.h"
 #include "CharacterMenu.h"
 #include "ErrorBox.h"
 #include "Forms.h"
@@ -99,6 +100,7 @@ TForm1::TForm1(QWidget *parent)
 
     bind(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(ui->BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
+    bind(ui->CatalogueButton, &QPushButton::clicked, &TForm1::CatalogueButtonClick);
     bind(ui->ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
     bind(ui->ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
 
@@ -227,6 +229,26 @@ void TForm1::ComboBox2Change()
         return;
     levelIndex_ = ui->ComboBox2->currentIndex();
     catalogue_->levelChanged(ui->ComboBox2->currentText());
+}
+
+void TForm1::CatalogueButtonClick()
+{
+    if (!catalogueWindow_) {
+        catalogueWindow_ = new vestor::CatalogueWindow(this);
+        catalogueWindow_->player = [this] {
+            const auto race = vestor::raceIndexByName(raceText());
+            return std::pair(race ? QString::fromLatin1(vestor::races()[*race].code) : QString(),
+                             ui->ComboBox2->currentText().toInt());
+        };
+    }
+    if (!catalogueWindow_->isVisible()) {
+        const vestor::Table &table = catalogue_->table1;
+        catalogueWindow_->open(table.rows(), QDir(catalogue_->database1.path()).filePath(table.tableName),
+                               table.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
+    }
+    catalogueWindow_->show();
+    catalogueWindow_->raise();
+    catalogueWindow_->activateWindow();
 }
 
 QString TForm1::raceText() const { return ui->ComboBox1->currentText(); }

@@ -21,6 +21,7 @@ class TForm1;
 }
 namespace vestor {
 class Catalogue;
+class CatalogueWindow;
 class CharacterMenu;
 class Picker;
 } // namespace vestor
@@ -52,6 +53,8 @@ public:
     void Button1Click();
     void ComboBox1Change();
     void ComboBox2Change();
+    // Opens the catalogue window, or brings it forward.
+    void CatalogueButtonClick();
 
     // vestor::Window
     QString raceText() const override;
@@ -106,6 +109,7 @@ private:
     std::unique_ptr<vestor::Catalogue> catalogue_;
     std::unique_ptr<vestor::Picker> picker_;
     vestor::CharacterMenu *characters_ = nullptr;
+    vestor::CatalogueWindow *catalogueWindow_ = nullptr;
 
     QFileDialog *SaveDialog1 = nullptr;
     QString saveFileName_; // the name last confirmed in the save dialog

@@ -1,0 +1,569 @@
+#include "ItemModel.h"
+
+#include "CodePage.h"
+#include "Picker.h"
+#include "Stats.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QUndoCommand>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+namespace vestor {
+
+namespace {
+
+// The columns csv2dbf writes: text of at most 50 bytes, numbers N(12,2).
+constexpr int kTextBytes = 50;
+constexpr int kNumberWidth = 12;
+constexpr int kDecimals = 2;
+constexpr std::size_t kNowhere = std::numeric_limits<std::size_t>::max();
+const QColor kEdited(255, 244, 204);
+
+// Captions of the item columns that carry no stat; the stats' own come from the stat table.
+struct Heading {
+    const char *column;
+    QString caption;
+};
+const Heading kHeadings[] = {
+    {"TYPE", QStringLiteral("Тип")},    {"NAME", QStringLiteral("Название")}, {"PRICE", QStringLiteral("Цена")},
+    {"RACE", QStringLiteral("Раса")},   {"UROV", QStringLiteral("Уровень")},  {"GOLOVA", QStringLiteral("Голова")},
+    {"KORP", QStringLiteral("Корпус")}, {"NOGI", QStringLiteral("Ноги")},     {"RUKI", QStringLiteral("Руки")},
+};
+
+int columnNamed(const char *name)
+{
+    for (int c = 0; c < kItemColumnCount; ++c)
+        if (std::strcmp(kItemColumns[c].name, name) == 0)
+            return c;
+    return -1;
+}
+const int kType = columnNamed("TYPE");
+const int kName = columnNamed("NAME");
+const int kRace = columnNamed("RACE");
+const int kLevel = columnNamed("UROV");
+
+bool isText(int column) { return kItemColumns[column].kind == ColumnKind::String; }
+
+bool knownType(const QString &code)
+{
+    const auto &order = slotOrder();
+    return std::any_of(order.begin(), order.end(),
+                       [&](const Slot &s) { return code == QLatin1String(s.type1) || code == QLatin1String(s.type2); });
+}
+
+bool knownRace(const QString &code)
+{
+    const auto &list = races();
+    return code == QLatin1String("No") ||
+           std::any_of(list.begin(), list.end(), [&](const Race &r) { return code == QLatin1String(r.code); });
+}
+
+// A warning for a code picks will never match; empty when the code is known.
+QString unknownCode(int column, const QString &code)
+{
+    if (column == kType && !knownType(code))
+        return QStringLiteral("Тип «%1» не известен: подбор никогда не выберет эту вещь").arg(code);
+    if (column == kRace && !knownRace(code))
+        return QStringLiteral("Раса «%1» не известна: вещь не подойдёт ни одной расе").arg(code);
+    return {};
+}
+
+struct Checked {
+    QVariant value;
+    QString error;
+};
+
+// The checks csv2dbf makes of a cell, for a value typed into the table.
+Checked checkCell(int column, const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (isText(column)) {
+        if (text.isEmpty())
+            return {{}, QStringLiteral("Пустое значение не допускается")};
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return {{}, QStringLiteral("Управляющие символы не допускаются")};
+        char32_t missing = 0;
+        const auto bytes = cp1251::encodeExactly(text, &missing);
+        if (!bytes)
+            return {{},
+                    QStringLiteral("Символа «%1» нет в кодировке Windows-1251").arg(QString::fromUcs4(&missing, 1))};
+        if (bytes->size() > kTextBytes)
+            return {
+                {},
+                QStringLiteral("%1 байт в Windows-1251, допускается не более %2").arg(bytes->size()).arg(kTextBytes)};
+        return {text, {}};
+    }
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]{1,2})?$"));
+    if (!number.match(text).hasMatch())
+        return {{}, QStringLiteral("«%1» не число: знак, цифры и не более двух цифр после точки").arg(text)};
+    const double v = text.toDouble();
+    if (QString::number(v, 'f', kDecimals).size() > kNumberWidth)
+        return {{}, QStringLiteral("«%1» не помещается в %2 знаков").arg(text).arg(kNumberWidth)};
+    return {v, {}};
+}
+
+std::uint64_t cellKey(std::uint32_t id, int column) { return std::uint64_t(id) * kItemColumnCount + column; }
+
+// Puts `items` (value, final position) into `v`, in one pass.
+template <typename T> void insertAt(std::vector<T> &v, std::vector<std::pair<std::size_t, T>> items)
+{
+    std::sort(items.begin(), items.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<T> out;
+    out.reserve(v.size() + items.size());
+    std::size_t from = 0;
+    for (const auto &[at, value] : items) {
+        while (out.size() < at && from < v.size())
+            out.push_back(v[from++]);
+        out.push_back(value);
+    }
+    out.insert(out.end(), v.begin() + std::ptrdiff_t(from), v.end());
+    v.swap(out);
+}
+
+} // namespace
+
+// ---- undo steps ----
+
+class SetCell : public QUndoCommand
+{
+public:
+    SetCell(ItemModel &m, std::uint32_t id, int column, QVariant before, QVariant after)
+        : QUndoCommand(QStringLiteral("изменение ячейки")), m_(m), id_(id), column_(column), before_(std::move(before)),
+          after_(std::move(after))
+    {
+    }
+    void redo() override { m_.putCell(id_, column_, after_); }
+    void undo() override { m_.putCell(id_, column_, before_); }
+
+private:
+    ItemModel &m_;
+    std::uint32_t id_;
+    int column_;
+    QVariant before_, after_;
+};
+
+// Adds the rows placed, or takes the rows given away; undo does the other.
+class PlaceRows : public QUndoCommand
+{
+public:
+    using Placed = ItemModel::Placed;
+    PlaceRows(ItemModel &m, const QString &text, std::vector<Placed> adding)
+        : QUndoCommand(text), m_(m), placed_(std::move(adding)), adding_(true)
+    {
+        for (const Placed &p : placed_)
+            ids_.push_back(p.id);
+    }
+    PlaceRows(ItemModel &m, const QString &text, std::vector<std::uint32_t> taking)
+        : QUndoCommand(text), m_(m), ids_(std::move(taking)), adding_(false)
+    {
+    }
+    // Rows taken away remember where they stood, to come back there.
+    void redo() override { adding_ ? m_.put(placed_) : void(placed_ = m_.take(ids_)); }
+    void undo() override { adding_ ? void(m_.take(ids_)) : m_.put(placed_); }
+
+private:
+    ItemModel &m_;
+    std::vector<Placed> placed_;
+    std::vector<std::uint32_t> ids_;
+    bool adding_;
+};
+
+// ---- the model ----
+
+ItemModel::ItemModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void ItemModel::setRows(const ItemRows &rows)
+{
+    undo_.clear();
+    beginResetModel();
+    base_ = rows;
+    added_.clear();
+    changed_.clear();
+    changedInColumn_.fill(0);
+    order_.resize(std::size_t(base_.rowCount()));
+    std::iota(order_.begin(), order_.end(), Id(0));
+    endResetModel();
+    rebuild();
+}
+
+void ItemModel::setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
+void ItemModel::setFilter(const Filter &filter)
+{
+    filter_ = filter;
+    rebuild();
+}
+
+QVariant ItemModel::value(Id id, int column) const
+{
+    if (isAdded(id))
+        return added_[id - Id(base_.rowCount())][column];
+    if (changedInColumn_[column]) {
+        const auto it = changed_.find(cellKey(id, column));
+        if (it != changed_.end())
+            return it->second;
+    }
+    return loaded(id, column);
+}
+
+QVariant ItemModel::loaded(Id id, int column) const
+{
+    if (isText(column))
+        return base_.text(column, int(id));
+    const auto n = base_.number(column, int(id));
+    return n ? QVariant(*n) : QVariant();
+}
+
+ItemModel::Row ItemModel::row(Id id) const
+{
+    Row r;
+    for (int c = 0; c < kItemColumnCount; ++c)
+        r[c] = value(id, c);
+    return r;
+}
+
+std::vector<ItemModel::Row> ItemModel::fileRows() const
+{
+    std::vector<Row> out;
+    out.reserve(order_.size());
+    for (Id id : order_)
+        out.push_back(row(id));
+    return out;
+}
+
+std::vector<ItemModel::Row> ItemModel::shownRows() const
+{
+    std::vector<Row> out;
+    out.reserve(shown_.size());
+    for (Id id : shown_)
+        out.push_back(row(id));
+    return out;
+}
+
+QString ItemModel::cellText(int itemColumn, const QVariant &value)
+{
+    if (isText(itemColumn) || !value.isValid())
+        return value.toString();
+    return QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+}
+
+QString ItemModel::caption(int column)
+{
+    if (column == kRecordColumn)
+        return QStringLiteral("№");
+    const char *name = kItemColumns.at(itemColumn(column)).name;
+    for (const Stat &s : stats())
+        if (std::strcmp(s.column, name) == 0)
+            return s.caption;
+    for (const Heading &h : kHeadings)
+        if (std::strcmp(h.column, name) == 0)
+            return h.caption;
+    return QString::fromLatin1(name);
+}
+
+int ItemModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(shown_.size()); }
+int ItemModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant ItemModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(shown_.size()))
+        return {};
+    const Id id = shown_[index.row()];
+    if (index.column() == kRecordColumn) {
+        if (role == Qt::DisplayRole && !isAdded(id))
+            return qlonglong(base_.recordNumber(int(id)));
+        if (role == Qt::ToolTipRole && isAdded(id))
+            return QStringLiteral("Новая строка: номер появится после сохранения");
+        return role == Qt::TextAlignmentRole ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    }
+    const int column = itemColumn(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return cellText(column, value(id, column));
+    case Qt::TextAlignmentRole:
+        return isText(column) ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        return column == kType || column == kRace ? unknownCode(column, value(id, column).toString()) : QString();
+    case Qt::BackgroundRole:
+        if (isAdded(id) || (changedInColumn_[column] && changed_.count(cellKey(id, column))))
+            return QBrush(kEdited);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ItemModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return caption(section);
+    if (role == Qt::ToolTipRole && section != kRecordColumn)
+        return QString::fromLatin1(kItemColumns[itemColumn(section)].name);
+    return {};
+}
+
+Qt::ItemFlags ItemModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() != kRecordColumn && !readOnly_)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool ItemModel::setData(const QModelIndex &index, const QVariant &typed, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const int column = itemColumn(index.column());
+    const Checked checked = checkCell(column, typed.toString());
+    if (!checked.error.isEmpty()) {
+        emit message(QStringLiteral("%1: %2").arg(caption(index.column()), checked.error), true);
+        return false;
+    }
+    const Id id = shown_[index.row()];
+    const QVariant before = value(id, column);
+    if (before == checked.value)
+        return true;
+    undo_.push(new SetCell(*this, id, column, before, checked.value));
+    if (const QString warning = unknownCode(column, checked.value.toString()); !warning.isEmpty())
+        emit message(warning, false);
+    return true;
+}
+
+void ItemModel::putCell(Id id, int column, const QVariant &v)
+{
+    if (isAdded(id)) {
+        added_[id - Id(base_.rowCount())][column] = v;
+    } else if (v == loaded(id, column)) {
+        // Back to what the table holds: no longer an edit.
+        changedInColumn_[column] -= int(changed_.erase(cellKey(id, column)));
+    } else {
+        auto [it, fresh] = changed_.try_emplace(cellKey(id, column), v);
+        it->second = v;
+        changedInColumn_[column] += int(fresh);
+    }
+    const auto at = std::find(shown_.begin(), shown_.end(), id);
+    if (at != shown_.end()) {
+        const QModelIndex cell = index(int(at - shown_.begin()), column + 1);
+        emit dataChanged(cell, cell);
+    }
+}
+
+// ---- filter and sort ----
+
+bool ItemModel::passes(Id id) const
+{
+    const Filter &f = filter_;
+    auto text = [&](int column) { return value(id, column).toString(); };
+    auto raceAllows = [&](const QString &code) {
+        const QString race = text(kRace);
+        return race == code || race == QLatin1String("No");
+    };
+    auto levelAllows = [&](int level) {
+        const QVariant v = value(id, kLevel);
+        return v.isValid() && v.toDouble() <= level;
+    };
+    if (!f.type.isEmpty() && text(kType) != f.type)
+        return false;
+    if (!f.race.isEmpty() && !raceAllows(f.race))
+        return false;
+    if (f.maxLevel > 0 && !levelAllows(f.maxLevel))
+        return false;
+    if (f.available && !(raceAllows(f.available->first) && levelAllows(f.available->second)))
+        return false;
+    return f.name.isEmpty() || text(kName).contains(f.name, Qt::CaseInsensitive);
+}
+
+namespace {
+
+// Sorts `keyed` (key, file position) by key, ties in file order either way.
+template <typename Key> void sortKeyed(std::vector<std::pair<Key, std::uint32_t>> &keyed, Qt::SortOrder order)
+{
+    if (order == Qt::AscendingOrder)
+        std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+        });
+    else
+        std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+            return b.first < a.first || (!(a.first < b.first) && a.second < b.second);
+        });
+}
+
+template <typename Key, typename KeyOf>
+void sortBy(std::vector<std::uint32_t> &ids, Qt::SortOrder order, const KeyOf &keyOf)
+{
+    std::vector<std::pair<Key, std::uint32_t>> keyed(ids.size());
+    for (std::uint32_t i = 0; i < ids.size(); ++i)
+        keyed[i] = {keyOf(ids[i]), i};
+    sortKeyed(keyed, order);
+    std::vector<std::uint32_t> sorted(ids.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        sorted[i] = ids[keyed[i].second];
+    ids.swap(sorted);
+}
+
+} // namespace
+
+void ItemModel::rebuild()
+{
+    beginResetModel();
+    shown_.clear();
+    const bool all = filter_.type.isEmpty() && filter_.race.isEmpty() && filter_.maxLevel <= 0 &&
+                     filter_.name.isEmpty() && !filter_.available;
+    if (all)
+        shown_ = order_;
+    else
+        std::copy_if(order_.begin(), order_.end(), std::back_inserter(shown_), [this](Id id) { return passes(id); });
+    if (sortColumn_ == kRecordColumn) {
+        // New rows have no number yet; they come last, as they will be written.
+        constexpr double kNew = std::numeric_limits<double>::infinity();
+        sortBy<double>(shown_, sortOrder_,
+                       [this](Id id) { return isAdded(id) ? kNew : double(base_.recordNumber(int(id))); });
+    } else if (sortColumn_ > kRecordColumn && isText(itemColumn(sortColumn_))) {
+        const int column = itemColumn(sortColumn_);
+        sortBy<QString>(shown_, sortOrder_, [&](Id id) { return value(id, column).toString().toCaseFolded(); });
+    } else if (sortColumn_ > kRecordColumn) {
+        // Blank numbers first, as SQLite orders NULL.
+        const int column = itemColumn(sortColumn_);
+        constexpr double kBlank = -std::numeric_limits<double>::infinity();
+        sortBy<double>(shown_, sortOrder_, [&](Id id) {
+            const QVariant v = value(id, column);
+            return v.isValid() ? v.toDouble() : kBlank;
+        });
+    }
+    endResetModel();
+}
+
+void ItemModel::sort(int column, Qt::SortOrder order)
+{
+    sortColumn_ = column;
+    sortOrder_ = order;
+    rebuild();
+}
+
+// ---- adding and deleting rows ----
+
+ItemModel::Id ItemModel::newRow(const Row &values)
+{
+    added_.push_back(values);
+    return Id(base_.rowCount() + int(added_.size()) - 1);
+}
+
+std::vector<ItemModel::Placed> ItemModel::take(const std::vector<Id> &ids)
+{
+    std::vector<char> gone(std::size_t(base_.rowCount()) + added_.size());
+    for (Id id : ids)
+        gone[id] = 1;
+    std::vector<Placed> placed;
+    std::unordered_map<Id, std::size_t> at;
+    for (std::size_t i = 0; i < order_.size(); ++i)
+        if (gone[order_[i]]) {
+            at[order_[i]] = placed.size();
+            placed.push_back({order_[i], i, kNowhere});
+        }
+    for (std::size_t i = 0; i < shown_.size(); ++i)
+        if (gone[shown_[i]])
+            placed[at[shown_[i]]].shownAt = i;
+
+    const bool one = placed.size() == 1 && placed[0].shownAt != kNowhere;
+    if (one)
+        beginRemoveRows({}, int(placed[0].shownAt), int(placed[0].shownAt));
+    else
+        beginResetModel();
+    std::erase_if(order_, [&](Id id) { return gone[id]; });
+    std::erase_if(shown_, [&](Id id) { return gone[id]; });
+    one ? endRemoveRows() : endResetModel();
+    return placed;
+}
+
+void ItemModel::put(const std::vector<Placed> &placed)
+{
+    std::vector<std::pair<std::size_t, Id>> inOrder, inView;
+    for (const Placed &p : placed) {
+        inOrder.emplace_back(p.orderAt, p.id);
+        if (p.shownAt != kNowhere)
+            inView.emplace_back(std::min(p.shownAt, shown_.size() + inView.size()), p.id);
+    }
+    const bool one = inView.size() == 1;
+    if (one)
+        beginInsertRows({}, int(inView[0].first), int(inView[0].first));
+    else
+        beginResetModel();
+    insertAt(order_, inOrder);
+    insertAt(shown_, inView);
+    one ? endInsertRows() : endResetModel();
+}
+
+void ItemModel::addRow()
+{
+    Row blank;
+    for (int c = 0; c < kItemColumnCount; ++c)
+        blank[c] = isText(c) ? QVariant(QString()) : QVariant(0.0);
+    blank[kType] = QStringLiteral("ring");
+    blank[kName] = QStringLiteral("Новая вещь");
+    blank[kRace] = QStringLiteral("No");
+    blank[kLevel] = 1.0;
+    const Placed p{newRow(blank), order_.size(), shown_.size()};
+    undo_.push(new PlaceRows(*this, QStringLiteral("добавление строки"), std::vector<Placed>{p}));
+}
+
+void ItemModel::duplicateRows(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::unordered_map<Id, std::size_t> orderOf;
+    for (int r : rows)
+        orderOf[shown_.at(r)] = 0;
+    for (std::size_t i = 0; i < order_.size(); ++i)
+        if (auto it = orderOf.find(order_[i]); it != orderOf.end())
+            it->second = i;
+    // Each copy lands right after its row: later ones move by the copies before them.
+    std::vector<Placed> placed;
+    for (int j = 0; j < rows.size(); ++j) {
+        const Id source = shown_[rows[j]];
+        placed.push_back({newRow(row(source)), 0, std::size_t(rows[j] + j + 1)});
+    }
+    std::vector<std::size_t> sourceOrder;
+    for (int r : rows)
+        sourceOrder.push_back(orderOf[shown_[r]]);
+    std::vector<std::size_t> rank(sourceOrder.size());
+    std::iota(rank.begin(), rank.end(), 0);
+    std::sort(rank.begin(), rank.end(), [&](auto a, auto b) { return sourceOrder[a] < sourceOrder[b]; });
+    for (std::size_t k = 0; k < rank.size(); ++k)
+        placed[rank[k]].orderAt = sourceOrder[rank[k]] + k + 1;
+    if (!placed.empty())
+        undo_.push(new PlaceRows(*this, QStringLiteral("копирование строк"), placed));
+}
+
+void ItemModel::deleteRows(QList<int> rows)
+{
+    std::vector<Id> ids;
+    for (int r : rows)
+        ids.push_back(shown_.at(r));
+    if (!ids.empty())
+        undo_.push(new PlaceRows(*this, QStringLiteral("удаление строк"), ids));
+}
+
+void ItemModel::importRows(const std::vector<Row> &rows, bool replace)
+{
+    undo_.beginMacro(QStringLiteral("импорт CSV"));
+    if (replace && !order_.empty())
+        undo_.push(new PlaceRows(*this, QStringLiteral("удаление строк"), order_));
+    std::vector<Placed> placed;
+    for (const Row &r : rows)
+        placed.push_back({newRow(r), order_.size() + placed.size(), shown_.size() + placed.size()});
+    undo_.push(new PlaceRows(*this, QStringLiteral("импорт CSV"), placed));
+    undo_.endMacro();
+}
+
+} // namespace vestor

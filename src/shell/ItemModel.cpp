@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QUndoCommand>
 #include <algorithm>
 #include <cmath>
@@ -198,6 +199,7 @@ void ItemModel::setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 void ItemModel::setFilter(const Filter &filter)
 {
     filter_ = filter;
+    codes_ = {filter.type.toUtf8(), filter.race.toUtf8(), filter.available ? filter.available->first.toUtf8() : ""};
     rebuild();
 }
 
@@ -293,7 +295,7 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return column == kType || column == kRace ? unknownCode(column, value(id, column).toString()) : QString();
     case Qt::BackgroundRole:
-        if (isAdded(id) || (changedInColumn_[column] && changed_.count(cellKey(id, column))))
+        if (isAdded(id) || isChanged(id, column))
             return QBrush(kEdited);
         return {};
     default:
@@ -361,51 +363,68 @@ void ItemModel::putCell(Id id, int column, const QVariant &v)
 
 // ---- filter and sort ----
 
+bool ItemModel::isChanged(Id id, int column) const
+{
+    return changedInColumn_[column] && changed_.count(cellKey(id, column));
+}
+
+std::string_view ItemModel::utf8(Id id, int column, QByteArray &hold) const
+{
+    // Loaded cells are read in place: a million rows must not mean a million copies.
+    if (!isAdded(id) && !isChanged(id, column))
+        return base_.utf8(column, int(id));
+    hold = value(id, column).toString().toUtf8();
+    return {hold.constData(), std::size_t(hold.size())};
+}
+
+double ItemModel::number(Id id, int column) const
+{
+    if (!isAdded(id) && !isChanged(id, column))
+        return base_.number(column, int(id)).value_or(std::numeric_limits<double>::quiet_NaN());
+    const QVariant v = value(id, column);
+    return v.isValid() ? v.toDouble() : std::numeric_limits<double>::quiet_NaN();
+}
+
 bool ItemModel::passes(Id id) const
 {
     const Filter &f = filter_;
-    auto text = [&](int column) { return value(id, column).toString(); };
-    auto raceAllows = [&](const QString &code) {
-        const QString race = text(kRace);
-        return race == code || race == QLatin1String("No");
+    QByteArray hold;
+    auto is = [&](int column, const QByteArray &code) {
+        return utf8(id, column, hold) == std::string_view(code.constData(), std::size_t(code.size()));
     };
-    auto levelAllows = [&](int level) {
-        const QVariant v = value(id, kLevel);
-        return v.isValid() && v.toDouble() <= level;
-    };
-    if (!f.type.isEmpty() && text(kType) != f.type)
+    static const QByteArray any = QByteArrayLiteral("No");
+    auto raceAllows = [&](const QByteArray &code) { return is(kRace, code) || is(kRace, any); };
+    // A blank level fails, as UROV <= N does in the queries.
+    auto levelAllows = [&](int level) { return number(id, kLevel) <= level; };
+    if (!f.type.isEmpty() && !is(kType, codes_.type))
         return false;
-    if (!f.race.isEmpty() && !raceAllows(f.race))
+    if (!f.race.isEmpty() && !raceAllows(codes_.race))
         return false;
     if (f.maxLevel > 0 && !levelAllows(f.maxLevel))
         return false;
-    if (f.available && !(raceAllows(f.available->first) && levelAllows(f.available->second)))
+    if (f.available && !(raceAllows(codes_.available) && levelAllows(f.available->second)))
         return false;
-    return f.name.isEmpty() || text(kName).contains(f.name, Qt::CaseInsensitive);
+    if (f.name.isEmpty())
+        return true;
+    const std::string_view name = utf8(id, kName, hold);
+    return QString::fromUtf8(name.data(), qsizetype(name.size())).contains(f.name, Qt::CaseInsensitive);
 }
 
 namespace {
 
-// Sorts `keyed` (key, file position) by key, ties in file order either way.
-template <typename Key> void sortKeyed(std::vector<std::pair<Key, std::uint32_t>> &keyed, Qt::SortOrder order)
-{
-    if (order == Qt::AscendingOrder)
-        std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
-        });
-    else
-        std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-            return b.first < a.first || (!(a.first < b.first) && a.second < b.second);
-        });
-}
-
+// Sorts `ids` by `keyOf`, ties in their present order either way.
 template <typename Key, typename KeyOf>
 void sortBy(std::vector<std::uint32_t> &ids, Qt::SortOrder order, const KeyOf &keyOf)
 {
     std::vector<std::pair<Key, std::uint32_t>> keyed(ids.size());
     for (std::uint32_t i = 0; i < ids.size(); ++i)
-        keyed[i] = {keyOf(ids[i]), i};
-    sortKeyed(keyed, order);
+        keyed[i] = {keyOf(i), i};
+    const bool up = order == Qt::AscendingOrder;
+    std::sort(keyed.begin(), keyed.end(), [up](const auto &a, const auto &b) {
+        if (a.first < b.first || b.first < a.first)
+            return up == (a.first < b.first);
+        return a.second < b.second;
+    });
     std::vector<std::uint32_t> sorted(ids.size());
     for (std::size_t i = 0; i < keyed.size(); ++i)
         sorted[i] = ids[keyed[i].second];
@@ -413,6 +432,93 @@ void sortBy(std::vector<std::uint32_t> &ids, Qt::SortOrder order, const KeyOf &k
 }
 
 } // namespace
+
+namespace {
+
+// Texts folded to one letter case, as UTF-16, one after another.
+struct FoldedTexts {
+    std::vector<char16_t> units;
+    std::vector<std::uint32_t> start{0}; // text i is units[start[i], start[i + 1])
+
+    void add(std::string_view utf8, QStringDecoder &decoder)
+    {
+        const std::size_t at = units.size();
+        units.resize(at + utf8.size()); // never more UTF-16 units than UTF-8 bytes
+        auto *first = reinterpret_cast<QChar *>(units.data() + at);
+        QChar *end = decoder.appendToBuffer(first, QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+        for (QChar *c = first; c != end; ++c)
+            if (!c->isSurrogate())
+                *c = c->toCaseFolded();
+        units.resize(at + std::size_t(end - first));
+        start.push_back(std::uint32_t(units.size()));
+    }
+    std::u16string_view text(std::uint32_t i) const { return {units.data() + start[i], start[i + 1] - start[i]}; }
+    // Four units from `at` as one number that orders as they do; blanks past the end.
+    std::uint64_t digit(std::uint32_t i, std::size_t at) const
+    {
+        const std::u16string_view t = text(i);
+        std::uint64_t d = 0;
+        for (std::size_t k = at; k < at + 4; ++k)
+            d = d << 16 | (k < t.size() ? t[k] : 0);
+        return d;
+    }
+};
+
+// The texts' order, four units at a time: only rows that tie so far are read
+// again, so long common beginnings cost a pass each, not a comparison each.
+std::vector<std::uint32_t> alphabeticalOrder(const FoldedTexts &texts)
+{
+    const auto n = std::uint32_t(texts.start.size() - 1);
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        keyed[i] = {texts.digit(i, 0), i};
+    std::sort(keyed.begin(), keyed.end());
+    struct Run {
+        std::size_t begin, end, at;
+    };
+    std::vector<Run> runs{{0, n, 0}};
+    while (!runs.empty()) {
+        const Run run = runs.back();
+        runs.pop_back();
+        for (std::size_t b = run.begin; b < run.end;) {
+            std::size_t e = b + 1;
+            while (e < run.end && keyed[e].first == keyed[b].first)
+                ++e;
+            // A tie among texts that go on past these four units.
+            if (e - b > 1 && (keyed[b].first & 0xFFFF) != 0) {
+                for (std::size_t k = b; k < e; ++k)
+                    keyed[k].first = texts.digit(keyed[k].second, run.at + 4);
+                std::sort(keyed.begin() + std::ptrdiff_t(b), keyed.begin() + std::ptrdiff_t(e));
+                runs.push_back({b, e, run.at + 4});
+            }
+            b = e;
+        }
+    }
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t k = 0; k < n; ++k)
+        order[k] = keyed[k].second;
+    return order;
+}
+
+} // namespace
+
+std::vector<std::uint32_t> ItemModel::textRanks(int column) const
+{
+    FoldedTexts texts;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QByteArray hold;
+    for (Id id : shown_)
+        texts.add(utf8(id, column, hold), decoder);
+    // Texts that differ only in letter case share a rank, so they keep file order.
+    const std::vector<std::uint32_t> order = alphabeticalOrder(texts);
+    std::vector<std::uint32_t> rank(order.size());
+    std::uint32_t r = 0;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        r += k > 0 && texts.text(order[k]) != texts.text(order[k - 1]);
+        rank[order[k]] = r;
+    }
+    return rank;
+}
 
 void ItemModel::rebuild()
 {
@@ -427,18 +533,19 @@ void ItemModel::rebuild()
     if (sortColumn_ == kRecordColumn) {
         // New rows have no number yet; they come last, as they will be written.
         constexpr double kNew = std::numeric_limits<double>::infinity();
-        sortBy<double>(shown_, sortOrder_,
-                       [this](Id id) { return isAdded(id) ? kNew : double(base_.recordNumber(int(id))); });
+        sortBy<double>(shown_, sortOrder_, [this](std::uint32_t i) {
+            return isAdded(shown_[i]) ? kNew : double(base_.recordNumber(int(shown_[i])));
+        });
     } else if (sortColumn_ > kRecordColumn && isText(itemColumn(sortColumn_))) {
-        const int column = itemColumn(sortColumn_);
-        sortBy<QString>(shown_, sortOrder_, [&](Id id) { return value(id, column).toString().toCaseFolded(); });
+        const std::vector<std::uint32_t> ranks = textRanks(itemColumn(sortColumn_));
+        sortBy<std::uint32_t>(shown_, sortOrder_, [&](std::uint32_t i) { return ranks[i]; });
     } else if (sortColumn_ > kRecordColumn) {
         // Blank numbers first, as SQLite orders NULL.
         const int column = itemColumn(sortColumn_);
         constexpr double kBlank = -std::numeric_limits<double>::infinity();
-        sortBy<double>(shown_, sortOrder_, [&](Id id) {
-            const QVariant v = value(id, column);
-            return v.isValid() ? v.toDouble() : kBlank;
+        sortBy<double>(shown_, sortOrder_, [&](std::uint32_t i) {
+            const double v = number(shown_[i], column);
+            return std::isnan(v) ? kBlank : v;
         });
     }
     endResetModel();

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -98,7 +99,14 @@ private:
     QVariant loaded(Id id, int column) const;
     Row row(Id id) const;
     bool isAdded(Id id) const { return id >= Id(base_.rowCount()); }
+    bool isChanged(Id id, int column) const;
+    // A cell read without copying where it can be; `hold` keeps a copy alive otherwise.
+    std::string_view utf8(Id id, int column, QByteArray &hold) const;
+    // A number cell; NaN for a blank one.
+    double number(Id id, int column) const;
     bool passes(Id id) const;
+    // Each shown row's text of `column` as a rank in alphabetical order.
+    std::vector<std::uint32_t> textRanks(int column) const;
     void rebuild();
     Id newRow(const Row &values);
 
@@ -114,6 +122,9 @@ private:
     std::vector<Id> order_; // file order
     std::vector<Id> shown_; // view order
     Filter filter_;
+    struct {
+        QByteArray type, race, available;
+    } codes_; // the filter's codes as the loaded rows hold them
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool readOnly_ = false;

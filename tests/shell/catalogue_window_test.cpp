@@ -108,6 +108,15 @@ TEST(CatalogueModel, SortsByAnyColumnAndTiesKeepFileOrder)
     }
     l.model.sort(ItemModel::kRecordColumn, Qt::DescendingOrder);
     EXPECT_EQ(column(l.model, ItemModel::kRecordColumn), QStringList({"6", "5", "3", "2", "1"}));
+
+    // Edited and added rows sort by what the window holds, not by the file.
+    l.model.addRow();
+    ASSERT_TRUE(l.set(5, "NAME", "Б"));
+    ASSERT_TRUE(l.set(0, "NAME", "ЯЯ")); // was Кольцо силы
+    l.model.sort(col("NAME"), Qt::AscendingOrder);
+    EXPECT_EQ(names(l.model), QStringList({"амулет эльфа", "Б", "Кольцо гнома", "Медное кольцо", "Шлем", "ЯЯ"}));
+    l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+    EXPECT_EQ(names(l.model).last(), QStringLiteral("Б")) << "new rows come last";
 }
 
 TEST(CatalogueModel, FiltersByTypeRaceLevelNameAndWhatTheCharacterMayWear)

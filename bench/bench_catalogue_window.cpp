@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -32,14 +31,6 @@ vestor::Catalogue &catalogue(std::int64_t rows)
         c->setUpIn(dir);
     }
     return *c;
-}
-
-int viewColumn(const char *name)
-{
-    for (int c = 0; c < vestor::kItemColumnCount; ++c)
-        if (std::strcmp(vestor::kItemColumns[c].name, name) == 0)
-            return c + 1;
-    return -1;
 }
 
 // The press of "Каталог" to the window painted with its rows.
@@ -65,7 +56,7 @@ void sortBy(benchmark::State &state, const char *column)
     vestor::Catalogue &c = catalogue(state.range(0));
     vestor::ItemModel model;
     model.setRows(c.table1.rows());
-    const int at = viewColumn(column);
+    const int at = vestor::ItemModel::viewColumn(column);
     bool down = false;
     for (auto _ : state) {
         // Alternate so that no run starts from rows already in order.

@@ -28,6 +28,12 @@ namespace {
 constexpr int kMaxLevel = 13;
 constexpr int kSearchDelayMs = 250; // a name search waits for the typing to pause
 const QSize kFirstSize(1000, 600);
+// Column widths that fit what the columns hold: names are long, amounts short.
+constexpr int kAmountWidth = 72;
+constexpr int kRecordWidth = 48;
+constexpr int kCodeWidth = 60;
+constexpr int kNameWidth = 220;
+constexpr int kRowPadding = 6;
 
 // The type codes the slots ask for, each once, in slot order.
 QStringList typeCodes()
@@ -67,8 +73,15 @@ CatalogueWindow::CatalogueWindow(QWidget *parent)
 
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setWordWrap(false);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
+    table_->horizontalHeader()->setDefaultSectionSize(kAmountWidth);
+    table_->setColumnWidth(ItemModel::kRecordColumn, kRecordWidth);
+    for (const char *code : {"TYPE", "RACE"})
+        table_->setColumnWidth(ItemModel::viewColumn(code), kCodeWidth);
+    table_->setColumnWidth(ItemModel::viewColumn("NAME"), kNameWidth);
     // No sort until a header is clicked: the rows stand in file order.
     table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table_->setSortingEnabled(true);

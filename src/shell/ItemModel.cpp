@@ -38,17 +38,10 @@ const Heading kHeadings[] = {
     {"KORP", QStringLiteral("Корпус")}, {"NOGI", QStringLiteral("Ноги")},     {"RUKI", QStringLiteral("Руки")},
 };
 
-int columnNamed(const char *name)
-{
-    for (int c = 0; c < kItemColumnCount; ++c)
-        if (std::strcmp(kItemColumns[c].name, name) == 0)
-            return c;
-    return -1;
-}
-const int kType = columnNamed("TYPE");
-const int kName = columnNamed("NAME");
-const int kRace = columnNamed("RACE");
-const int kLevel = columnNamed("UROV");
+const int kType = ItemModel::itemColumn(ItemModel::viewColumn("TYPE"));
+const int kName = ItemModel::itemColumn(ItemModel::viewColumn("NAME"));
+const int kRace = ItemModel::itemColumn(ItemModel::viewColumn("RACE"));
+const int kLevel = ItemModel::itemColumn(ItemModel::viewColumn("UROV"));
 
 bool isText(int column) { return kItemColumns[column].kind == ColumnKind::String; }
 
@@ -129,6 +122,14 @@ template <typename T> void insertAt(std::vector<T> &v, std::vector<std::pair<std
 }
 
 } // namespace
+
+int ItemModel::viewColumn(const char *name)
+{
+    for (int c = 0; c < kItemColumnCount; ++c)
+        if (std::strcmp(kItemColumns[c].name, name) == 0)
+            return c + 1;
+    return -1;
+}
 
 // ---- undo steps ----
 

@@ -27,6 +27,8 @@ public:
     static constexpr int kRecordColumn = 0;
     static constexpr int kColumnCount = 1 + kItemColumnCount;
     static constexpr int itemColumn(int column) { return column - 1; }
+    // The view column of the item column named `name`; -1 if there is none.
+    static int viewColumn(const char *name);
 
     // One row's values by item column: QString for text, double for a
     // number, an invalid QVariant for a blank number.

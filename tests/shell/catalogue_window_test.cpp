@@ -34,14 +34,7 @@ std::vector<testdbf::Item> table()
     };
 }
 
-int col(const char *name)
-{
-    for (int c = 0; c < vestor::kItemColumnCount; ++c)
-        if (QLatin1String(vestor::kItemColumns[c].name) == QLatin1String(name))
-            return c + 1;
-    ADD_FAILURE() << name;
-    return -1;
-}
+int col(const char *name) { return ItemModel::viewColumn(name); }
 
 QStringList column(const QAbstractItemModel &m, int c)
 {

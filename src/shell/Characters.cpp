@@ -63,9 +63,11 @@ void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString,
     const QJsonValue v = o.value(key);
     if (!v.isObject())
         throw Damage{QStringLiteral("«%1» не объект").arg(key)};
+    // A stat left out is the field's start text.
+    const QJsonObject values = v.toObject();
     for (const Stat &s : stats())
-        if (!haveOnly || s.currentField)
-            texts[s.index - 1] = stringAt(v.toObject(), QLatin1String(s.name));
+        if ((!haveOnly || s.currentField) && values.contains(QLatin1String(s.name)))
+            texts[s.index - 1] = stringAt(values, QLatin1String(s.name));
 }
 
 Character fromJson(const QJsonValue &v)
@@ -218,7 +220,10 @@ void CharacterStore::remove(const QString &name)
 void CharacterStore::setLastPick(const Character &c)
 {
     lastPick_ = c;
-    write();
+    // A file that may not be written was reported when it was read; a pick
+    // does not say so again.
+    if (!blocked_)
+        write();
 }
 
 void CharacterStore::write() const

@@ -42,7 +42,8 @@ public:
     std::optional<Character> character(const QString &name) const;
     const std::optional<Character> &lastPick() const { return lastPick_; }
 
-    // Each writes the whole file atomically; throws Error when it cannot.
+    // Each writes the whole file atomically; throws Error when it cannot
+    // (setLastPick keeps quiet about a damaged file it may not replace).
     // Saving under a name already there replaces that character in place.
     void save(const QString &name, const Character &c);
     void remove(const QString &name);

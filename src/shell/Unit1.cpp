@@ -13,6 +13,7 @@
 #include "ui_Unit1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -343,6 +344,16 @@ void TForm1::changeEvent(QEvent *event)
     }
 #endif
     QWidget::changeEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // The program ends with this window: unsaved catalogue edits are asked about first.
+    if (catalogueWindow_ && catalogueWindow_->isVisible() && !catalogueWindow_->close()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 #ifdef Q_OS_WIN

@@ -237,14 +237,11 @@ TEST(CatalogueModel, PicksKeepTheLoadedTableUntilASave)
 // ---- the window ----
 
 struct Window : shelltest::Form {
-    Window() : shelltest::Form(table())
-    {
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
+    Window() : shelltest::Form(table()) { window->show(); }
     vestor::CatalogueWindow *open() const
     {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == window.get(); }));
         QTest::keyClick(edit(QStringLiteral("Edit3")), Qt::Key_K, Qt::ControlModifier);
         // A button's shortcut clicks it a moment later, as a click would look.
         vestor::CatalogueWindow *found = nullptr;
@@ -294,6 +291,14 @@ TEST(CatalogueWindow, ClosingWithUnsavedChangesAsksAndDiscardingRestoresTheTable
     EXPECT_EQ(cat->model().index(0, col("NAME")).data().toString(), QStringLiteral("Медное кольцо"));
     EXPECT_TRUE(cat->close()) << "nothing to ask about";
     EXPECT_EQ(asked, 2);
+
+    // Closing the main window, which ends the program, asks too.
+    w.open();
+    ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Другое")));
+    answer = vestor::CatalogueWindow::Unsaved::Keep;
+    EXPECT_FALSE(w.window->close());
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(asked, 3);
 }
 
 TEST(CatalogueWindow, ATableReadOnlyOnDiskOpensReadOnlyAndSaysSo)

@@ -69,6 +69,16 @@ TEST(CharacterStore, WhatIsSavedComesBackInTheOrderSaved)
     EXPECT_EQ(CharacterStore(d.path()).names(), QStringList{QStringLiteral("Эльфийка")});
 }
 
+TEST(CharacterStore, StatsLeftOutOfTheFileReadAsTheirStartText)
+{
+    StoreDir d;
+    d.write(R"({"characters": [{"name": "Торин", "race": "Гном", "level": "6", "money": "2500",
+                                 "have": {"Sila": "15"}, "need": {"Sila": "40", "Ob_Kr_p": "-5"}}]})");
+    CharacterStore store(d.path());
+    EXPECT_TRUE(store.takeProblem().isEmpty());
+    EXPECT_EQ(store.character(QStringLiteral("Торин")), dwarf());
+}
+
 TEST(CharacterStore, ADamagedFileIsSetAsideOnceAndNeverOverwritten)
 {
     const char *valid = R"({"name":"A","race":"Эльф","level":"1","money":"0","have":{},"need":{}})";
@@ -77,6 +87,7 @@ TEST(CharacterStore, ADamagedFileIsSetAsideOnceAndNeverOverwritten)
         "[]",
         R"({"characters": 5})",
         R"({"characters": [{"name": "", "race": "Эльф"}]})",
+        R"({"characters": [{"name":"A","race":"Эльф","level":"1","money":"0","have":{"Sila":15},"need":{}}]})",
         QByteArray(R"({"characters": [)") + valid + "," + valid + "]}", // the same name twice
         R"({"characters": [{"name":"A","race":"Тролль","level":"1","money":"0","have":{},"need":{}}]})",
         R"({"characters": [], "lastPick": {"race":"Эльф","level":"14","money":"0","have":{},"need":{}}})",

@@ -191,24 +191,25 @@ void CharacterStore::save(const QString &name, const Character &c)
     const QString key = name.trimmed();
     if (key.isEmpty())
         throw Error(QStringLiteral("У персонажа должно быть имя"));
-    auto before = saved_;
-    auto it = std::find_if(saved_.begin(), saved_.end(), [&](const auto &e) { return e.first == key; });
-    if (it != saved_.end())
-        it->second = c;
-    else
-        saved_.emplace_back(key, c);
-    try {
-        write();
-    } catch (...) {
-        saved_ = std::move(before);
-        throw;
-    }
+    changeSaved([&] {
+        auto it = std::find_if(saved_.begin(), saved_.end(), [&](const auto &e) { return e.first == key; });
+        if (it != saved_.end())
+            it->second = c;
+        else
+            saved_.emplace_back(key, c);
+    });
 }
 
 void CharacterStore::remove(const QString &name)
 {
+    changeSaved([&] { std::erase_if(saved_, [&](const auto &e) { return e.first == name; }); });
+}
+
+void CharacterStore::changeSaved(const std::function<void()> &change)
+{
+    // What cannot be written is not kept either, so the menu shows the file.
     auto before = saved_;
-    std::erase_if(saved_, [&](const auto &e) { return e.first == name; });
+    change();
     try {
         write();
     } catch (...) {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -55,6 +56,7 @@ public:
 private:
     void read();
     void setAside(const QString &reason);
+    void changeSaved(const std::function<void()> &change);
     void write() const;
 
     QString path_;

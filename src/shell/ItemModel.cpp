@@ -232,20 +232,11 @@ ItemModel::Row ItemModel::row(Id id) const
     return r;
 }
 
-std::vector<ItemModel::Row> ItemModel::fileRows() const
+std::vector<ItemModel::Row> ItemModel::rowsOf(const std::vector<Id> &ids) const
 {
     std::vector<Row> out;
-    out.reserve(order_.size());
-    for (Id id : order_)
-        out.push_back(row(id));
-    return out;
-}
-
-std::vector<ItemModel::Row> ItemModel::shownRows() const
-{
-    std::vector<Row> out;
-    out.reserve(shown_.size());
-    for (Id id : shown_)
+    out.reserve(ids.size());
+    for (Id id : ids)
         out.push_back(row(id));
     return out;
 }

@@ -58,8 +58,8 @@ public:
     int totalCount() const { return int(order_.size()); }
 
     // Rows as the window has them: in file order, or as shown now.
-    std::vector<Row> fileRows() const;
-    std::vector<Row> shownRows() const;
+    std::vector<Row> fileRows() const { return rowsOf(order_); }
+    std::vector<Row> shownRows() const { return rowsOf(shown_); }
 
     // Edits, each one step to undo. Rows are view rows.
     void addRow();
@@ -100,6 +100,7 @@ private:
     QVariant value(Id id, int column) const;
     QVariant loaded(Id id, int column) const;
     Row row(Id id) const;
+    std::vector<Row> rowsOf(const std::vector<Id> &ids) const;
     bool isAdded(Id id) const { return id >= Id(base_.rowCount()); }
     bool isChanged(Id id, int column) const;
     // A cell read without copying where it can be; `hold` keeps a copy alive otherwise.

@@ -8,6 +8,7 @@
 
 #include "Catalogue.h"
 #include "Error.h"
+#include "ItemRows.h"
 #include "ItemTables.h"
 #include "PickScenario.h"
 #include "Picker.h"
@@ -44,40 +45,59 @@ void exec(sqlite3 *db, const QString &sql)
     }
 }
 
-int traceStatement(unsigned, void *context, void *statement, void *)
+// The loaded rows as the plain table exported.dbf, RECNO first.
+void exportRows(sqlite3 *db, const vestor::ItemRows &rows)
 {
-    auto *out = static_cast<QStringList *>(context);
-    char *sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt *>(statement));
-    if (sql && QByteArrayView(sql).contains("Max ("))
-        *out << QString::fromUtf8(sql);
-    sqlite3_free(sql);
-    return 0;
+    QString columns = QStringLiteral("RECNO INTEGER PRIMARY KEY");
+    QString values = QStringLiteral("?");
+    for (const auto &column : vestor::kItemColumns) {
+        columns +=
+            QStringLiteral(", %1 %2").arg(column.name, column.kind == vestor::ColumnKind::String ? "TEXT" : "REAL");
+        values += QStringLiteral(", ?");
+    }
+    exec(db, QStringLiteral("CREATE TABLE exported.dbf (%1); BEGIN").arg(columns));
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db, QStringLiteral("INSERT INTO exported.dbf VALUES (%1)").arg(values).toUtf8().constData(), -1,
+                       &insert, nullptr);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        sqlite3_bind_int64(insert, 1, rows.recordNumber(row));
+        for (int c = 0; c < vestor::kItemColumnCount; ++c) {
+            if (vestor::kItemColumns[c].kind == vestor::ColumnKind::String) {
+                const std::string_view text = rows.utf8(c, row);
+                sqlite3_bind_text(insert, c + 2, text.data(), int(text.size()), SQLITE_STATIC);
+            } else if (const auto number = rows.number(c, row)) {
+                sqlite3_bind_double(insert, c + 2, *number);
+            } else {
+                sqlite3_bind_null(insert, c + 2);
+            }
+        }
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    exec(db, QStringLiteral("COMMIT"));
 }
 
 int statements(const QString &dir, const QString &out)
 {
     vestor::Catalogue c;
     c.setUpIn(dir);
-    sqlite3 *db = c.database1.handle();
     QStringList ran;
-    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, traceStatement, &ran);
+    for (int stat = 1; stat <= vestor::kStatCount; ++stat)
+        c.query(stat).onOpen = [&ran](const QString &sql) { ran << sql; };
     vestor::TextWindow w;
     vestorbench::fillScenario(w, c);
     vestor::Picker(w, c).Button1Click();
-    sqlite3_trace_v2(db, 0, nullptr, nullptr);
     for (int stat = 1; stat <= vestor::kStatCount; ++stat)
         c.query(stat).close(); // the pick leaves them standing on their rows
 
     // The plain table as a file, with an index (TYPE, RACE, stat) for every
     // stat the statements maximise: SQLite's best plan for them.
     QFile::remove(out + QStringLiteral(".sqlite"));
+    sqlite3 *db = nullptr;
+    sqlite3_open(":memory:", &db);
     exec(db, QStringLiteral("ATTACH '%1' AS exported").arg(out + QStringLiteral(".sqlite")));
-    QString columns = QStringLiteral("RECNO INTEGER PRIMARY KEY");
-    for (const auto &column : vestor::kItemColumns)
-        columns +=
-            QStringLiteral(", %1 %2").arg(column.name, column.kind == vestor::ColumnKind::String ? "TEXT" : "REAL");
-    exec(db, QStringLiteral("CREATE TABLE exported.dbf (%1); INSERT INTO exported.dbf SELECT * FROM Subjects.dbf")
-                 .arg(columns));
+    exportRows(db, c.table1.rows());
     QSet<QString> indexed;
     static const QRegularExpression maxOf(QStringLiteral("Max \\( (\\w+) \\)"));
     for (const QString &sql : ran) {
@@ -88,6 +108,7 @@ int statements(const QString &dir, const QString &out)
         }
     }
     exec(db, QStringLiteral("ANALYZE exported; DETACH exported"));
+    sqlite3_close(db);
 
     QFile script(out + QStringLiteral(".sql"));
     if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as the item table, through the whole load and
-// one best-item query (LoadInput.h). A vestor::Error is the expected way to
+// one best-item query (tests/support/LoadInput.h). A vestor::Error is the expected way to
 // refuse input; anything else (a crash, a sanitizer report, another
 // exception) is a finding.
 

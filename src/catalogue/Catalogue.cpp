@@ -2,10 +2,21 @@
 
 #include "Convert.h"
 
+#include "Error.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace vestor {
+
+namespace {
+// The database name that the table and every query are bound to.
+const QString kAlias = QStringLiteral("MyNewAlias");
+} // namespace
 
 QString bestItemSql(const char *statColumn)
 {
@@ -22,8 +33,52 @@ QString bestItemSql(const char *statColumn)
         .join(u'\n');
 }
 
+namespace {
+
+// The running executable's real path as the system records it, links
+// resolved, as bytes; empty when it cannot be read.
+QByteArray ownExecutable()
+{
+    QByteArray path(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", path.data(), std::size_t(path.size()));
+        if (n <= 0)
+            return {};
+        if (n < path.size())
+            return path.left(n);
+        path.resize(path.size() * 2);
+    }
+}
+
+// A directory given as bytes, as a path Qt can open: its own name when the
+// bytes read as text, else a descriptor of it held for the program's life
+// (a name that is not valid UTF-8 would not survive the trip through QString).
+QString openableDirectory(const QByteArray &dir)
+{
+    const QString name = QFile::decodeName(dir);
+    if (QFile::encodeName(name) == dir)
+        return name;
+    const int fd = ::open(dir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? QString() : QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
+} // namespace
+
+QString programFilePath()
+{
+    const QByteArray exe = ownExecutable();
+    const qsizetype slash = exe.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    const QString dir = openableDirectory(slash == 0 ? QByteArray("/") : exe.left(slash));
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(QFile::decodeName(exe.mid(slash + 1)));
+}
+
 QString dataDirectory(const QString &programPath)
 {
+    // Never the current directory: a table found there would be someone else's.
+    if (programPath.isEmpty())
+        throw Error(QStringLiteral("Cannot find the program's own folder, where its Data folder should be"));
     return QDir(QFileInfo(programPath).absolutePath()).filePath(QStringLiteral("Data"));
 }
 
@@ -49,15 +104,15 @@ void Catalogue::setUp(const QString &programPath) { setUpIn(dataDirectory(progra
 
 void Catalogue::setUpIn(const QString &dataDir)
 {
-    database1.databaseName = QStringLiteral("MyNewAlias");
+    database1.databaseName = kAlias;
     database1.driverName = QStringLiteral("STANDARD");
     database1.params.clear();
     database1.params << QStringLiteral("PATH=") + dataDir;
-    table1.databaseName = QStringLiteral("MyNewAlias");
+    table1.databaseName = kAlias;
     table1.tableName = QStringLiteral("Subjects.DBF");
     table1.open();
     for (auto &q : queries_)
-        q->databaseName = QStringLiteral("MyNewAlias");
+        q->databaseName = kAlias;
 }
 
 void Catalogue::raceChanged(const QString &raceText)

@@ -12,8 +12,14 @@ namespace vestor {
 // level, price, race and type filters admit and that give the most of it.
 QString bestItemSql(const char *statColumn);
 
-// The data directory of a program: the directory that holds its executable, plus "Data".
+// The data directory of a program: the directory that holds its executable,
+// plus "Data". Throws Error for an empty path: the program was not found.
 QString dataDirectory(const QString &programPath);
+
+// The running program's own file, from its real path (links resolved), in a
+// form that opens even when its directory's name is not valid UTF-8; empty
+// when the system cannot say.
+QString programFilePath();
 
 // The item catalogue: the connection, the item table and the eighteen
 // best-item queries, Query(1) .. Query(18), one per stat index.

@@ -21,15 +21,21 @@ const char *statColumn(int statIndex)
     return kItemColumns.at(position.at(statIndex - 1)).name;
 }
 
+int Race::bonusOf(int statIndex) const
+{
+    const int k = statIndex - kFirstRaceBonusStat;
+    return k >= 0 && k < kRaceBonusStats ? bonus[k] : 0;
+}
+
 const std::array<Race, kRaceCount> &races()
 {
     static const std::array<Race, kRaceCount> list{{
-        {QStringLiteral("Эльф"), "El"},
-        {QStringLiteral("Человек"), "Hm"},
-        {QStringLiteral("Гном"), "Gn"},
-        {QStringLiteral("Орк"), "Or"},
-        {QStringLiteral("Хоббит"), "Hb"},
-        {QStringLiteral("Дракон"), "Dr"},
+        {QStringLiteral("Эльф"), "El", {10, 0, 10, 0}},
+        {QStringLiteral("Человек"), "Hm", {5, 10, 10, 5}},
+        {QStringLiteral("Гном"), "Gn", {0, 10, 10, 0}},
+        {QStringLiteral("Орк"), "Or", {0, 0, 0, 10}},
+        {QStringLiteral("Хоббит"), "Hb", {0, 10, 0, 10}},
+        {QStringLiteral("Дракон"), "Dr", {10, 10, 10, 10}},
     }};
     return list;
 }
@@ -40,6 +46,12 @@ std::optional<int> raceIndexByName(const QString &text)
         if (races()[i].name == text)
             return i;
     return std::nullopt;
+}
+
+const Race *raceByName(const QString &text)
+{
+    const auto index = raceIndexByName(text);
+    return index ? &races()[*index] : nullptr;
 }
 
 } // namespace vestor

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <string_view>
 
 namespace vestor {
 
@@ -15,21 +16,31 @@ struct ItemColumn {
 };
 
 inline constexpr int kItemColumnCount = 27;
+// The column every best-item query filters by equality: the store indexes it while loading.
+inline constexpr std::string_view kTypeColumn = "TYPE";
 extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;
 
 // Stat index 1..18 -> the item column that carries that stat.
 inline constexpr int kStatCount = 18;
 const char *statColumn(int statIndex);
 
-// The race list as the window shows it, with the code the item table uses.
+// The race list as the window shows it, with the code the item table uses and
+// what the race starts with of the stats Ob_Uv, Ob_Ud, Ob_Otv and Ob_Kr.
+inline constexpr int kFirstRaceBonusStat = 11;
+inline constexpr int kRaceBonusStats = 4;
 struct Race {
-    QString name;     // "Эльф"
-    const char *code; // "El"
+    QString name;                           // "Эльф"
+    const char *code;                       // "El"
+    std::array<int, kRaceBonusStats> bonus; // in points, from stat kFirstRaceBonusStat on
+
+    // The starting amount of stat 1..18 in points; 0 where the race has none.
+    int bonusOf(int statIndex) const;
 };
 inline constexpr int kRaceCount = 6;
 const std::array<Race, kRaceCount> &races();
 
 // The race whose name is exactly `text`, if any.
 std::optional<int> raceIndexByName(const QString &text);
+const Race *raceByName(const QString &text);
 
 } // namespace vestor

@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <shapefil.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -102,103 +105,6 @@ const char *kindName(char type)
         return "Unknown";
     }
 }
-
-// Error hook for shapelib: it has no user pointer, so the last message is
-// kept per thread and read back right after the failing call.
-thread_local std::string lastShapelibError;
-void keepShapelibError(const char *message) { lastShapelibError = message ? message : ""; }
-
-// The table file as shapelib reads it: the very file whose header was
-// checked, read in large blocks. shapelib opens files by name and only tries
-// the extensions ".dbf" and ".DBF"; through these hooks it gets this file
-// whatever the letter case of its name.
-class BlockReader
-{
-public:
-    explicit BlockReader(QFile &file) : file_(file) {}
-
-    std::uint64_t size() const { return std::uint64_t(file_.size()); }
-    std::uint64_t tell() const { return pos_; }
-    void seek(std::uint64_t pos) { pos_ = pos; }
-
-    // Copies up to n bytes from the current position; returns how many there were.
-    std::uint64_t read(char *to, std::uint64_t n)
-    {
-        std::uint64_t done = 0;
-        while (done < n) {
-            if (pos_ < start_ || pos_ >= start_ + std::uint64_t(block_.size())) {
-                if (pos_ >= size())
-                    break;
-                block_.resize(qsizetype(std::min(std::max(kBlockSize, n - done), size() - pos_)));
-                if (!file_.seek(qint64(pos_)))
-                    break;
-                const qint64 got = file_.read(block_.data(), block_.size());
-                block_.resize(qsizetype(std::max<qint64>(got, 0)));
-                start_ = pos_;
-                if (got <= 0)
-                    break;
-            }
-            const std::uint64_t at = pos_ - start_;
-            const std::uint64_t take = std::min<std::uint64_t>(n - done, std::uint64_t(block_.size()) - at);
-            std::memcpy(to + done, block_.constData() + at, take);
-            done += take;
-            pos_ += take;
-        }
-        return done;
-    }
-
-private:
-    static constexpr std::uint64_t kBlockSize = 1 << 20;
-    QFile &file_;
-    QByteArray block_;
-    std::uint64_t start_ = 0;
-    std::uint64_t pos_ = 0;
-};
-
-// shapelib's hooks carry no user pointer: the file being opened is handed over here.
-thread_local BlockReader *fileToOpen = nullptr;
-
-BlockReader *reader(SAFile f) { return reinterpret_cast<BlockReader *>(f); }
-
-SAFile hookOpen(const char *name, const char *access)
-{
-    const std::string_view n(name);
-    const bool dbf = n.size() >= 4 && QByteArrayView(n.substr(n.size() - 4)).compare(".dbf", Qt::CaseInsensitive) == 0;
-    if (!fileToOpen || !dbf || std::string_view(access).find_first_of("wa+") != std::string_view::npos)
-        return nullptr; // the .cpg sidecar is read by dbfCodePage
-    BlockReader *r = std::exchange(fileToOpen, nullptr);
-    r->seek(0); // a freshly opened file stands at its start
-    return reinterpret_cast<SAFile>(r);
-}
-
-SAOffset hookRead(void *p, SAOffset size, SAOffset count, SAFile f)
-{
-    if (size == 0 || count == 0)
-        return 0;
-    if (count > std::numeric_limits<SAOffset>::max() / size)
-        return 0;
-    return SAOffset(reader(f)->read(static_cast<char *>(p), size * count) / size);
-}
-
-SAOffset hookWrite(void *, SAOffset, SAOffset, SAFile) { return 0; }
-
-SAOffset hookSeek(SAFile f, SAOffset offset, int whence)
-{
-    BlockReader *r = reader(f);
-    const std::uint64_t base = whence == SEEK_CUR ? r->tell() : whence == SEEK_END ? r->size() : 0;
-    r->seek(base + offset);
-    return 0;
-}
-
-SAOffset hookTell(SAFile f) { return SAOffset(reader(f)->tell()); }
-int hookFlush(SAFile) { return 0; }
-int hookClose(SAFile) { return 0; } // the loader owns the file
-int hookRemove(const char *) { return -1; }
-
-struct DbfCloser {
-    void operator()(DBFInfo *h) const { DBFClose(h); }
-};
-using DbfHandle = std::unique_ptr<DBFInfo, DbfCloser>;
 
 // Whether some byte of the code page only starts a character (UTF-8, the
 // East Asian code pages) rather than being one.
@@ -383,18 +289,71 @@ QByteArrayView trimText(QByteArrayView field)
     return QByteArrayView(b, e - b);
 }
 
-} // namespace
-
-DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QString &fileName)
+// A file opened for reading without following it into a hang: a FIFO or a
+// device under the table's name would block open() or read() for ever, so
+// the file is opened without blocking and refused unless the descriptor is
+// a regular file. Returns the size; throws Error naming the file.
+qint64 openRegularFile(QFile &file, const QString &path, const QString &what)
 {
-    auto damaged = [&](const QString &reason) {
-        return Error(QStringLiteral("The item table %1 is damaged: %2").arg(fileName, reason));
-    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw Error(QStringLiteral("Cannot open %1 %2: %3").arg(what, path, QString::fromLocal8Bit(strerror(errno))));
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error(QStringLiteral("Cannot open %1 %2: it is not a regular file").arg(what, path));
+    }
+    // Reads of a regular file never block; the flag only mattered for the open.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Error(QStringLiteral("Cannot open %1 %2: %3").arg(what, path, file.errorString()));
+    }
+    return qint64(st.st_size);
+}
+
+// The table file, read in large blocks straight into one buffer.
+class TableFile
+{
+public:
+    explicit TableFile(const QString &path) : size_(openRegularFile(file_, path, QStringLiteral("the item table"))) {}
+
+    qint64 size() const { return size_; }
+
+    // Up to `length` bytes from `offset`, fewer at the end of the file;
+    // valid until the next read.
+    QByteArrayView read(qint64 offset, qint64 length)
+    {
+        buffer_.resize(qsizetype(std::max<qint64>(0, std::min(length, size_ - offset))));
+        qint64 done = 0;
+        if (file_.seek(offset))
+            while (done < buffer_.size()) {
+                const qint64 got = file_.read(buffer_.data() + done, buffer_.size() - done);
+                if (got <= 0)
+                    break;
+                done += got;
+            }
+        return QByteArrayView(buffer_.constData(), done);
+    }
+
+private:
+    QFile file_;
+    qint64 size_;
+    QByteArray buffer_;
+};
+
+Error damagedTable(const QString &fileName, const QString &reason)
+{
+    return Error(QStringLiteral("The item table %1 is damaged: %2").arg(fileName, reason));
+}
+
+// The header's first 32 bytes: version and lengths.
+DbfHeader readFileHeader(QByteArrayView head, std::uint64_t fileSize, const QString &fileName)
+{
     if (fileSize < kFileHeaderSize || head.size() < kFileHeaderSize)
         throw Error(QStringLiteral("%1 is not a dBase table: it holds %2 bytes, fewer than a dBase header")
                         .arg(fileName)
                         .arg(fileSize));
-
     DbfHeader h;
     h.version = std::uint8_t(head[0]);
     if (h.version == 0x04 || h.version == 0x8C)
@@ -408,54 +367,70 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
     h.headerLength = le16(head, 8);
     h.recordLength = le16(head, 10);
     h.languageDriver = std::uint8_t(head[29]);
-
     if (h.headerLength < kFileHeaderSize + kFieldDescriptorSize + 1)
-        throw damaged(QStringLiteral("its header length %1 leaves no room for a field").arg(h.headerLength));
+        throw damagedTable(fileName,
+                           QStringLiteral("its header length %1 leaves no room for a field").arg(h.headerLength));
     if (h.headerLength > fileSize || h.headerLength > head.size())
-        throw damaged(QStringLiteral("its header length %1 goes beyond the end of the file (%2 bytes)")
-                          .arg(h.headerLength)
-                          .arg(fileSize));
+        throw damagedTable(fileName, QStringLiteral("its header length %1 goes beyond the end of the file (%2 bytes)")
+                                         .arg(h.headerLength)
+                                         .arg(fileSize));
     if (h.recordLength == 0)
-        throw damaged(QStringLiteral("its record length is 0"));
+        throw damagedTable(fileName, QStringLiteral("its record length is 0"));
+    return h;
+}
 
+// One field descriptor; `highByte` gets the byte after a C field's width.
+DbfField readFieldDescriptor(QByteArrayView d, int number, int &highByte, const QString &fileName)
+{
+    const qsizetype nameEnd = d.first(11).indexOf('\0');
+    if (nameEnd < 0)
+        throw damagedTable(
+            fileName,
+            QStringLiteral("the name of field %1 ('%2') is not terminated").arg(number).arg(printable(d.first(11))));
+    if (nameEnd == 0)
+        throw damagedTable(fileName, QStringLiteral("field %1 has no name").arg(number));
+    DbfField f;
+    f.name = QString::fromLatin1(d.first(nameEnd)).trimmed();
+    f.type = d[11];
+    f.width = std::uint8_t(d[16]);
+    if (f.type == 'N' || f.type == 'F')
+        f.decimals = std::uint8_t(d[17]);
+    highByte = f.type == 'C' ? std::uint8_t(d[17]) : 0;
+    if (f.width == 0 && highByte == 0)
+        throw damagedTable(fileName, QStringLiteral("field '%1' has width 0").arg(printable(d.first(nameEnd))));
+    return f;
+}
+
+// The field descriptors up to the end mark; returns each C field's high width byte.
+std::vector<int> readFieldDescriptors(QByteArrayView head, DbfHeader &h, const QString &fileName)
+{
     std::set<QString> names;
     std::vector<int> highBytes; // of C fields: FoxPro's width / 256, or a writer's format hint
-    int pos = kFileHeaderSize;
-    for (;;) {
+    for (int pos = kFileHeaderSize;; pos += kFieldDescriptorSize) {
         if (pos >= h.headerLength)
-            throw damaged(QStringLiteral("the list of fields has no end mark within the header"));
+            throw damagedTable(fileName, QStringLiteral("the list of fields has no end mark within the header"));
         if (head[pos] == kHeaderTerminator)
             break;
-        if (pos + kFieldDescriptorSize > h.headerLength)
-            throw damaged(QStringLiteral("field %1 runs past the end of the header").arg(h.fields.size() + 1));
-        const QByteArrayView d = head.sliced(pos, kFieldDescriptorSize);
-        const qsizetype nameEnd = d.first(11).indexOf('\0');
         const int number = int(h.fields.size()) + 1;
-        if (nameEnd < 0)
-            throw damaged(QStringLiteral("the name of field %1 ('%2') is not terminated")
-                              .arg(number)
-                              .arg(printable(d.first(11))));
-        if (nameEnd == 0)
-            throw damaged(QStringLiteral("field %1 has no name").arg(number));
-        DbfField f;
-        f.name = QString::fromLatin1(d.first(nameEnd)).trimmed();
-        f.type = d[11];
-        f.width = std::uint8_t(d[16]);
-        if (f.type == 'N' || f.type == 'F')
-            f.decimals = std::uint8_t(d[17]);
-        highBytes.push_back(f.type == 'C' ? std::uint8_t(d[17]) : 0);
-        if (f.width == 0 && highBytes.back() == 0)
-            throw damaged(QStringLiteral("field '%1' has width 0").arg(printable(d.first(nameEnd))));
+        if (pos + kFieldDescriptorSize > h.headerLength)
+            throw damagedTable(fileName, QStringLiteral("field %1 runs past the end of the header").arg(number));
+        const QByteArrayView d = head.sliced(pos, kFieldDescriptorSize);
+        DbfField f = readFieldDescriptor(d, number, highBytes.emplace_back(), fileName);
         if (!names.insert(f.name.toUpper()).second)
-            throw damaged(QStringLiteral("the field name '%1' appears twice").arg(printable(d.first(nameEnd))));
-        h.fields.push_back(f);
-        pos += kFieldDescriptorSize;
+            throw damagedTable(
+                fileName,
+                QStringLiteral("the field name '%1' appears twice").arg(printable(d.first(d.first(11).indexOf('\0')))));
+        h.fields.push_back(std::move(f));
     }
     if (h.fields.empty())
-        throw damaged(QStringLiteral("it declares no fields"));
+        throw damagedTable(fileName, QStringLiteral("it declares no fields"));
+    return highBytes;
+}
 
-    // The byte after a C field's width is its width / 256 in FoxPro tables
-    // and a format hint elsewhere: the record length tells which.
+// The byte after a C field's width is its width / 256 in FoxPro tables and a
+// format hint elsewhere: the record length tells which. Then each field's offset.
+void settleWidths(DbfHeader &h, const std::vector<int> &highBytes, const QString &fileName)
+{
     int narrow = 1, wide = 1; // the deletion flag
     for (size_t i = 0; i < h.fields.size(); ++i) {
         narrow += h.fields[i].width;
@@ -465,19 +440,29 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
         for (size_t i = 0; i < h.fields.size(); ++i)
             h.fields[i].width += 256 * highBytes[i];
     else if (narrow != h.recordLength)
-        throw damaged(QStringLiteral("its record length %1 disagrees with its fields, which take %2 bytes")
-                          .arg(h.recordLength)
-                          .arg(narrow));
+        throw damagedTable(fileName,
+                           QStringLiteral("its record length %1 disagrees with its fields, which take %2 bytes")
+                               .arg(h.recordLength)
+                               .arg(narrow));
     int offset = 1;
     for (DbfField &f : h.fields) {
         if (f.width == 0)
-            throw damaged(QStringLiteral("field '%1' has width 0").arg(printable(f.name.toLatin1())));
+            throw damagedTable(fileName, QStringLiteral("field '%1' has width 0").arg(printable(f.name.toLatin1())));
         f.offset = offset;
         offset += f.width;
     }
+}
+
+} // namespace
+
+DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QString &fileName)
+{
+    DbfHeader h = readFileHeader(head, fileSize, fileName);
+    settleWidths(h, readFieldDescriptors(head, h, fileName), fileName);
     const std::uint64_t held = (fileSize - h.headerLength) / h.recordLength;
     if (h.recordCount > held)
-        throw damaged(QStringLiteral("it declares %1 records but the file holds only %2").arg(h.recordCount).arg(held));
+        throw damagedTable(
+            fileName, QStringLiteral("it declares %1 records but the file holds only %2").arg(h.recordCount).arg(held));
     return h;
 }
 
@@ -507,23 +492,8 @@ QByteArray sidecarCodePage(QByteArray word)
     return name;
 }
 
-} // namespace
-
-QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
+QByteArray languageDriverCodePage(std::uint8_t languageDriver)
 {
-    const QFileInfo info(dbfPath);
-    const QDir dir = info.absoluteDir();
-    // Name filters match without regard to letter case: SUBJECTS.CPG counts too.
-    const QStringList sidecars =
-        dir.entryList({info.completeBaseName() + QStringLiteral(".cpg")}, QDir::Files, QDir::Name);
-    for (const QString &name : sidecars) {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray codePage = sidecarCodePage(f.read(64));
-        if (!codePage.isEmpty())
-            return codePage;
-    }
     switch (languageDriver) {
     case 0x26:
     case 0x65:
@@ -534,7 +504,6 @@ QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
     case 0x37:
         return "IBM850";
     case 0x03:
-    case 0x57:
     case 0x58:
     case 0x59:
         return "windows-1252";
@@ -545,72 +514,66 @@ QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
     case 0xCB:
         return "windows-1253";
     default:
-        return "windows-1251"; // 0xC9, 0 and anything unknown: the game's own code page
+        // 0xC9, 0x57 (the system's ANSI code page, which for this catalogue
+        // is the game's), 0 and anything unknown.
+        return "windows-1251";
     }
 }
 
-std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
-                                        const LoadProgress &progress)
+} // namespace
+
+QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver)
 {
-    const QString fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Error(QStringLiteral("Cannot open the item table %1: %2").arg(path, file.errorString()));
-    BlockReader source(file);
-    QByteArray head(kFileHeaderSize, '\0');
-    head.resize(qsizetype(source.read(head.data(), kFileHeaderSize)));
-    if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize) {
-        head.resize(le16(head, 8));
-        head.resize(kFileHeaderSize +
-                    qsizetype(source.read(head.data() + kFileHeaderSize, head.size() - kFileHeaderSize)));
+    const QFileInfo info(dbfPath);
+    const QDir dir = info.absoluteDir();
+    // Name filters match without regard to letter case: SUBJECTS.CPG counts
+    // too. System entries are listed so that a FIFO is refused, not skipped.
+    const QStringList sidecars =
+        dir.entryList({info.completeBaseName() + QStringLiteral(".cpg")}, QDir::Files | QDir::System, QDir::Name);
+    for (const QString &name : sidecars) {
+        QFile f;
+        if (!QFileInfo(dir.filePath(name)).isReadable())
+            continue;
+        openRegularFile(f, dir.filePath(name), QStringLiteral("the code page file"));
+        const QByteArray codePage = sidecarCodePage(f.read(64));
+        if (!codePage.isEmpty())
+            return codePage;
     }
-    const DbfHeader header = checkDbfHeader(head, source.size(), fileName);
+    return languageDriverCodePage(languageDriver);
+}
 
-    SAHooks hooks;
-    SASetupDefaultHooks(&hooks);
-    hooks.FOpen = hookOpen;
-    hooks.FRead = hookRead;
-    hooks.FWrite = hookWrite;
-    hooks.FSeek = hookSeek;
-    hooks.FTell = hookTell;
-    hooks.FFlush = hookFlush;
-    hooks.FClose = hookClose;
-    hooks.Remove = hookRemove;
-    hooks.Error = keepShapelibError;
-    lastShapelibError.clear();
-    fileToOpen = &source;
-    DbfHandle dbf(DBFOpenLL(QFile::encodeName(path).constData(), "rb", &hooks));
-    fileToOpen = nullptr;
-    if (!dbf)
-        throw Error(QStringLiteral("Cannot open the item table %1: %2")
-                        .arg(path, lastShapelibError.empty() ? QStringLiteral("unreadable file")
-                                                             : QString::fromStdString(lastShapelibError)));
-    if (dbf->nRecordLength != header.recordLength)
-        throw Error(QStringLiteral("The item table %1 is damaged: its fields cannot be read").arg(fileName));
+namespace {
 
-    // Map every declared column onto the file's field, checking name and kind.
-    struct Source {
-        int offset;
-        int width;
-        ColumnKind kind;
-        const char *name;
-        std::string zero; // how the column's writer spells 0 ("        0.00"), to spot it at once
-    };
+// Where a declared column's values stand in a record.
+struct Source {
+    int offset;
+    int width;
+    ColumnKind kind;
+    const char *name;
+    std::string zero; // how the column's writer spells 0 ("        0.00"), to spot it at once
+};
+
+// The file's field for a declared column, checked by name and kind.
+const DbfField &declaredField(const DbfHeader &header, const ItemColumn &column)
+{
+    const QString name = QString::fromLatin1(column.name);
+    const auto it = std::find_if(header.fields.rbegin(), header.fields.rend(),
+                                 [&](const DbfField &f) { return f.name.compare(name, Qt::CaseInsensitive) == 0; });
+    if (it == header.fields.rend())
+        throw Error(QStringLiteral("Field '%1' not found").arg(name));
+    const bool fits = column.kind == ColumnKind::String ? it->type == 'C' : (it->type == 'N' || it->type == 'F');
+    if (!fits)
+        throw Error(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                        .arg(name, column.kind == ColumnKind::String ? "String" : "Float", kindName(it->type)));
+    return *it;
+}
+
+// Every declared column mapped onto the file's field.
+std::vector<Source> mapColumns(const DbfHeader &header, std::span<const ItemColumn> declared)
+{
     std::vector<Source> sources;
     for (const ItemColumn &column : declared) {
-        const QString name = QString::fromLatin1(column.name);
-        int index = -1;
-        for (int i = 0; i < int(header.fields.size()); ++i)
-            if (header.fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
-                index = i;
-        if (index < 0)
-            throw Error(QStringLiteral("Field '%1' not found").arg(name));
-        const char type = header.fields[index].type;
-        const bool fits = column.kind == ColumnKind::String ? type == 'C' : (type == 'N' || type == 'F');
-        if (!fits)
-            throw Error(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
-                            .arg(name, column.kind == ColumnKind::String ? "String" : "Float", kindName(type)));
-        const DbfField &f = header.fields[index];
+        const DbfField &f = declaredField(header, column);
         std::string zero = f.decimals > 0 ? "0." + std::string(std::size_t(f.decimals), '0') : "0";
         if (int(zero.size()) <= f.width)
             zero.insert(0, std::size_t(f.width) - zero.size(), ' ');
@@ -618,55 +581,122 @@ std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const Ite
             zero.clear();
         sources.push_back({f.offset, f.width, column.kind, column.name, std::move(zero)});
     }
+    return sources;
+}
 
-    TextDecoder decoder(dbfCodePage(path, header.languageDriver));
-    auto store = std::make_shared<ItemStore>(declared);
-    store->reserve(header.recordCount);             // checked against the file's size above
-    constexpr std::uint32_t kProgressEvery = 65536; // records between two progress reports
-    for (std::uint32_t record = 0; record < header.recordCount; ++record) {
-        if (progress && record % kProgressEvery == 0)
-            progress(header.headerLength + qint64(record) * header.recordLength, qint64(source.size()));
-        const char *tuple = DBFReadTuple(dbf.get(), int(record));
-        if (!tuple)
-            throw Error(
-                QStringLiteral("The item table %1 is damaged: record %2 cannot be read").arg(fileName).arg(record + 1));
-        if (tuple[0] == '*')
-            continue;
-        store->addRow(std::int64_t(record) + 1);
-        for (std::size_t c = 0; c < sources.size(); ++c) {
-            const Source &s = sources[c];
-            const QByteArrayView field(tuple + s.offset, s.width);
-            const int column = int(c) + 1;
-            if (s.kind == ColumnKind::String) {
-                std::string &buffer = store->textBuffer(column);
-                const std::size_t start = buffer.size();
-                decoder.append(trimText(field), buffer);
-                store->addText(column, start);
-                continue;
-            }
-            // Most stats of most items are 0.
-            if (!s.zero.empty() && sameBytes(field.data(), s.zero.data(), s.zero.size())) {
-                store->addNumber(column, 0.0);
-                continue;
-            }
-            double number = 0;
-            switch (parseNumber(field, number)) {
-            case Parsed::Null:
-                store->addNumber(column, ItemStore::kNull);
-                break;
-            case Parsed::Number:
-                store->addNumber(column, number);
-                break;
-            case Parsed::Garbage:
-                throw Error(QStringLiteral("The item table %1 is damaged: field %2 of record %3 holds "
-                                           "'%4', which is not a number")
-                                .arg(fileName, QString::fromLatin1(s.name))
-                                .arg(record + 1)
-                                .arg(printable(field).trimmed()));
-            }
+// The declared column of the item type, which the store indexes while loading.
+int typeColumnOf(std::span<const ItemColumn> declared)
+{
+    for (std::size_t i = 0; i < declared.size(); ++i)
+        if (std::string_view(declared[i].name) == kTypeColumn)
+            return int(i);
+    return -1;
+}
+
+constexpr char kLiveRecord = ' ';
+constexpr char kDeletedRecord = '*';
+constexpr qint64 kBlockBytes = 4 << 20; // read at once; progress is told once per block
+
+// Reads the records after the header, in file order, into a store.
+class RecordReader
+{
+public:
+    RecordReader(const QString &path, const DbfHeader &header, std::vector<Source> sources)
+        : fileName_(QFileInfo(path).fileName()), header_(header), sources_(std::move(sources)),
+          decoder_(dbfCodePage(path, header.languageDriver))
+    {
+    }
+
+    std::shared_ptr<const ItemStore> read(TableFile &file, ItemStore::Builder &store, const LoadProgress &progress)
+    {
+        const std::uint32_t perBlock = std::max<std::uint32_t>(1, std::uint32_t(kBlockBytes / header_.recordLength));
+        for (std::uint32_t first = 0; first < header_.recordCount; first += perBlock) {
+            const qint64 offset = header_.headerLength + qint64(first) * header_.recordLength;
+            if (progress)
+                progress(offset, file.size());
+            const std::uint32_t count = std::min(perBlock, header_.recordCount - first);
+            const QByteArrayView block = file.read(offset, qint64(count) * header_.recordLength);
+            for (std::uint32_t i = 0; i < count; ++i)
+                readRecord(block, first + i, i, store);
+        }
+        if (progress)
+            progress(file.size(), file.size());
+        return store.finish();
+    }
+
+private:
+    void readRecord(QByteArrayView block, std::uint32_t record, std::uint32_t inBlock, ItemStore::Builder &store)
+    {
+        const qsizetype at = qsizetype(inBlock) * header_.recordLength;
+        if (block.size() < at + header_.recordLength)
+            throw damagedTable(fileName_, QStringLiteral("record %1 cannot be read").arg(record + 1));
+        const char *bytes = block.data() + at;
+        if (bytes[0] == kDeletedRecord)
+            return;
+        // Anything else (a zeroed tail, a hole in a sparse file) is no record at all.
+        if (bytes[0] != kLiveRecord)
+            throw damagedTable(fileName_, QStringLiteral("record %1 is marked neither live nor deleted (its "
+                                                         "first byte is 0x%2)")
+                                              .arg(record + 1)
+                                              .arg(std::uint8_t(bytes[0]), 2, 16, QChar(u'0')));
+        store.addRow(std::int64_t(record) + 1, [&](ItemStore::Builder::Row &row) {
+            for (const Source &s : sources_)
+                readField(s, QByteArrayView(bytes + s.offset, s.width), record, row);
+        });
+    }
+
+    void readField(const Source &s, QByteArrayView field, std::uint32_t record, ItemStore::Builder::Row &row)
+    {
+        if (s.kind == ColumnKind::String) {
+            row.text([&](std::string &out) { decoder_.append(trimText(field), out); });
+            return;
+        }
+        // Most stats of most items are 0.
+        if (!s.zero.empty() && sameBytes(field.data(), s.zero.data(), s.zero.size())) {
+            row.number(0.0);
+            return;
+        }
+        double number = 0;
+        switch (parseNumber(field, number)) {
+        case Parsed::Null:
+            row.number(ItemStore::kNull);
+            break;
+        case Parsed::Number:
+            row.number(number);
+            break;
+        case Parsed::Garbage:
+            throw damagedTable(fileName_, QStringLiteral("field %1 of record %2 holds '%3', which is not a number")
+                                              .arg(QString::fromLatin1(s.name))
+                                              .arg(record + 1)
+                                              .arg(printable(field).trimmed()));
         }
     }
-    return store;
+
+    QString fileName_;
+    const DbfHeader &header_;
+    std::vector<Source> sources_;
+    TextDecoder decoder_;
+};
+
+// The header of the open table, checked.
+DbfHeader readHeader(TableFile &file, const QString &fileName)
+{
+    QByteArray head = file.read(0, kFileHeaderSize).toByteArray();
+    if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize)
+        head = file.read(0, le16(head, 8)).toByteArray();
+    return checkDbfHeader(head, std::uint64_t(file.size()), fileName);
+}
+
+} // namespace
+
+std::shared_ptr<const ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
+                                              const LoadProgress &progress)
+{
+    TableFile file(path);
+    const DbfHeader header = readHeader(file, QFileInfo(path).fileName());
+    RecordReader reader(path, header, mapColumns(header, declared));
+    ItemStore::Builder store(declared, typeColumnOf(declared), header.recordCount); // checked against the size
+    return reader.read(file, store, progress);
 }
 
 } // namespace vestor

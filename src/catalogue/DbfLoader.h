@@ -38,7 +38,8 @@ DbfHeader checkDbfHeader(QByteArrayView head, std::uint64_t fileSize, const QStr
 
 // The code page a table's text is written in: the .cpg sidecar's word when
 // there is one that names a known code page, else the language-driver byte.
-// Returns a name QStringDecoder knows.
+// Returns a name QStringDecoder knows. Throws Error when the sidecar is not
+// a regular file.
 QByteArray dbfCodePage(const QString &dbfPath, std::uint8_t languageDriver);
 
 // Told now and then during a load how many of the file's bytes are read;
@@ -48,8 +49,9 @@ using LoadProgress = std::function<void(qint64 bytesRead, qint64 bytesTotal)>;
 // Loads the dBase table at `path`: RECNO, the record's position in the file,
 // then the declared columns (checked by name and kind). Deleted records are
 // skipped; text is decoded and stripped of its padding; blank numbers become
-// null. Throws Error on any fault.
-std::shared_ptr<ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
-                                        const LoadProgress &progress = {});
+// null. The file is read once, front to back. Throws Error on any fault,
+// including a file that is not a regular file.
+std::shared_ptr<const ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
+                                              const LoadProgress &progress = {});
 
 } // namespace vestor

@@ -3,20 +3,23 @@
 #include "Error.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace vestor {
 
-ItemStore::ItemStore(std::span<const ItemColumn> declared)
+ItemStore::ItemStore(std::span<const ItemColumn> declared, int typeColumn)
 {
-    columns_.push_back({"RECNO", false});
-    for (const ItemColumn &c : declared) {
-        columns_.push_back({c.name, c.kind == ColumnKind::String});
-        if (typeColumn_ < 0 && columns_.back().text)
-            typeColumn_ = int(columns_.size()) - 1;
+    columns_.resize(declared.size() + 1);
+    columns_[0].name = "RECNO";
+    for (std::size_t c = 0; c < declared.size(); ++c) {
+        columns_[c + 1].name = declared[c].name;
+        columns_[c + 1].text = declared[c].kind == ColumnKind::String;
     }
     codes_.resize(columns_.size());
-    if (typeColumn_ >= 0)
+    if (typeColumn >= 0) {
+        typeColumn_ = typeColumn + 1; // after RECNO
         codes_[typeColumn_] = std::make_unique<Codes>();
+    }
 }
 
 void ItemStore::reserve(std::size_t rows)
@@ -43,14 +46,7 @@ std::vector<double> &ItemStore::widen(Column &c)
     return c.doubles;
 }
 
-void ItemStore::addRow(std::int64_t recno)
-{
-    if (recno_.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw Error(QStringLiteral("The item table is too large: it holds more than 4294967295 rows"));
-    recno_.push_back(recno);
-}
-
-void ItemStore::addText(int column, std::size_t start)
+void ItemStore::endText(int column, std::size_t start)
 {
     Column &c = columns_[column];
     if (c.chars.size() > std::numeric_limits<std::uint32_t>::max())
@@ -60,6 +56,27 @@ void ItemStore::addText(int column, std::size_t start)
     c.spans.emplace_back(std::uint32_t(start), std::uint32_t(c.chars.size() - start));
     if (column == typeColumn_)
         codes_[column]->add(text(column, row), row);
+}
+
+ItemStore::Builder::Builder(std::span<const ItemColumn> declared, int typeColumn, std::size_t expectedRows)
+    : store_(new ItemStore(declared, typeColumn))
+{
+    store_->reserve(expectedRows);
+}
+
+void ItemStore::Builder::startRow(std::int64_t recno)
+{
+    if (store_->recno_.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(QStringLiteral("The item table is too large: it holds more than 4294967295 rows"));
+    store_->recno_.push_back(recno);
+}
+
+void ItemStore::Builder::endRow(int columnsGiven) const
+{
+    // Columns of unequal length would serve one row's values as another's.
+    if (columnsGiven != store_->columnCount())
+        throw std::logic_error("an item row was given " + std::to_string(columnsGiven - 1) + " of its " +
+                               std::to_string(store_->columnCount() - 1) + " values");
 }
 
 void ItemStore::Codes::add(std::string_view value, std::uint32_t row)

@@ -23,7 +23,8 @@ namespace vestor {
 class ItemStore
 {
 public:
-    explicit ItemStore(std::span<const ItemColumn> declared);
+    class Builder;
+
     ItemStore(const ItemStore &) = delete;
     ItemStore &operator=(const ItemStore &) = delete;
 
@@ -58,7 +59,7 @@ public:
 
     // A text column's values as small numbers: the code of each row, the code
     // of each value, and each code's rows in file order. Made on first use;
-    // for the item type column (the first text column), while loading.
+    // for the item type column, while loading.
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
@@ -70,17 +71,31 @@ public:
         void add(std::string_view value, std::uint32_t row);
     };
     const Codes &codes(int column) const;
+    // The item type column, which every best-item query filters by equality; -1 if none.
     int typeColumn() const { return typeColumn_; }
 
     // The rows of one code of a text column in the order of a number column:
     // by value, null first as in SQLite, equal values in file order. Made on first use.
     const std::vector<std::uint32_t> &sorted(int textColumn, std::uint32_t code, int numberColumn) const;
 
-    // Loading, one row at a time in file order: addRow(), then each declared
-    // column's value: addNumber(), or the text appended to textBuffer()
-    // followed by addText().
+private:
+    // `typeColumn` indexes `declared`, or is -1.
+    ItemStore(std::span<const ItemColumn> declared, int typeColumn);
+
+    // Numbers are kept as floats, half the memory, while every value of the
+    // column is one exactly (whole numbers, halves, quarters...); the first
+    // that is not turns the column to doubles.
+    struct Column {
+        const char *name = nullptr;
+        bool text = false;
+        bool wide = false;
+        std::vector<float> floats;
+        std::vector<double> doubles;
+        std::string chars;                                          // every value, one after another
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> spans; // by row: where in chars, how long
+    };
+
     void reserve(std::size_t rows);
-    void addRow(std::int64_t recno);
     void addNumber(int column, double v)
     {
         Column &c = columns_[column];
@@ -89,23 +104,7 @@ public:
         else
             widen(c).push_back(v);
     }
-    std::string &textBuffer(int column) { return columns_[column].chars; }
-    void addText(int column, std::size_t start);
-
-private:
-    // Numbers are kept as floats, half the memory, while every value of the
-    // column is one exactly (whole numbers, halves, quarters...); the first
-    // that is not turns the column to doubles.
-    struct Column {
-        const char *name;
-        bool text;
-        bool wide = false;
-        std::vector<float> floats;
-        std::vector<double> doubles;
-        std::string chars;                                          // every value, one after another
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> spans; // by row: where in chars, how long
-    };
-
+    void endText(int column, std::size_t start);
     static std::vector<double> &widen(Column &c);
 
     std::vector<Column> columns_;
@@ -113,6 +112,51 @@ private:
     int typeColumn_ = -1;
     mutable std::vector<std::unique_ptr<Codes>> codes_;
     mutable std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> sorted_;
+};
+
+// Fills a store one whole row at a time, in file order; the only way to make one.
+class ItemStore::Builder
+{
+public:
+    // `typeColumn` indexes `declared` (-1 for none); `expectedRows` is a hint.
+    Builder(std::span<const ItemColumn> declared, int typeColumn, std::size_t expectedRows);
+
+    // One row's values, given in column order.
+    class Row
+    {
+    public:
+        void number(double v) { store_.addNumber(next_++, v); }
+        // `append(std::string &)` appends the value's UTF-8 bytes to the string it is given.
+        template <typename Append> void text(Append &&append)
+        {
+            std::string &chars = store_.columns_[next_].chars;
+            const std::size_t start = chars.size();
+            append(chars);
+            store_.endText(next_++, start);
+        }
+
+    private:
+        friend class Builder;
+        explicit Row(ItemStore &store) : store_(store) {}
+        ItemStore &store_;
+        int next_ = 1; // column 0 is RECNO
+    };
+
+    // Adds the record numbered `recno`: `fill(Row &)` gives every declared column its value.
+    template <typename Fill> void addRow(std::int64_t recno, Fill &&fill)
+    {
+        startRow(recno);
+        Row row(*store_);
+        fill(row);
+        endRow(row.next_);
+    }
+
+    std::shared_ptr<const ItemStore> finish() { return std::move(store_); }
+
+private:
+    void startRow(std::int64_t recno);
+    void endRow(int columnsGiven) const;
+    std::shared_ptr<ItemStore> store_;
 };
 
 } // namespace vestor

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace vestor {
@@ -28,20 +30,32 @@ namespace {
 
 constexpr char kModuleName[] = "vestor_items";
 
+template <typename... F> struct Overloaded : F... {
+    using F::operator()...;
+};
+template <typename... F> Overloaded(F...) -> Overloaded<F...>;
+
 struct VirtualTable : sqlite3_vtab {
     std::shared_ptr<const ItemStore> store;
 };
 
-// One WHERE term that xBestIndex passes on to xFilter.
+// The plan that xBestIndex hands to xFilter, encoded here and decoded here
+// only: the WHERE terms go in idxStr, the order in idxNum.
 struct Term {
-    int column;
-    int op;
-    bool in;     // the whole IN list comes as one argument
-    bool binary; // compared under the BINARY collation
+    int column = 0;
+    int op = 0;
+    bool in = false;     // the whole IN list comes as one argument
+    bool binary = false; // compared under the BINARY collation
+};
+
+// Rows handed out by a number column or RECNO (column 0).
+struct OrderBy {
+    int column = 0;
+    bool descending = false;
 };
 
 // idxStr: "column op in binary;" per term.
-std::string encode(const std::vector<Term> &terms)
+std::string encodeTerms(const std::vector<Term> &terms)
 {
     std::string s;
     for (const Term &t : terms)
@@ -50,12 +64,12 @@ std::string encode(const std::vector<Term> &terms)
     return s;
 }
 
-std::vector<Term> decode(const char *s)
+std::vector<Term> decodeTerms(const char *s)
 {
     std::vector<Term> terms;
     while (s && *s) {
         char *end = nullptr;
-        Term t{};
+        Term t;
         t.column = int(std::strtol(s, &end, 10));
         t.op = int(std::strtol(end, &end, 10));
         t.in = std::strtol(end, &end, 10) != 0;
@@ -68,12 +82,30 @@ std::vector<Term> decode(const char *s)
     return terms;
 }
 
+// idxNum: 0 for no order, else 1 + 2 * column + (1 when descending).
+int encodeOrder(std::optional<OrderBy> order)
+{
+    return order ? 1 + 2 * order->column + (order->descending ? 1 : 0) : 0;
+}
+
+std::optional<OrderBy> decodeOrder(int idxNum)
+{
+    if (idxNum <= 0)
+        return std::nullopt;
+    return OrderBy{(idxNum - 1) / 2, (idxNum - 1) % 2 == 1};
+}
+
+// What the planner is told a term leaves of the rows: an equality a tenth, a
+// range a third. Only the comparison between plans matters.
+constexpr double kEqualityShrink = 10;
+constexpr double kRangeShrink = 3;
+
 // A term with its right-hand values, ready to test rows. Only what it can
 // judge exactly as SQLite would is tested here; the rest is left to SQLite.
 struct Filter {
-    int column;
-    int op;
-    bool text;
+    int column = 0;
+    int op = 0;
+    bool text = false;
     std::vector<double> numbers;
     std::vector<std::string> texts;
     // An equality on a text column, as the codes of its values.
@@ -196,7 +228,10 @@ Judged addValue(Filter &f, sqlite3_value *v)
 
 Judged makeFilter(const ItemStore &store, const Term &term, sqlite3_value *arg, Filter &f)
 {
-    f = Filter{term.column, term.op, store.isText(term.column), {}, {}};
+    f = Filter();
+    f.column = term.column;
+    f.op = term.op;
+    f.text = store.isText(term.column);
     if (f.text && !term.binary)
         return Judged::Untestable;
     if (term.in) {
@@ -215,56 +250,87 @@ Judged makeFilter(const ItemStore &store, const Term &term, sqlite3_value *arg, 
     return f.numbers.empty() && f.texts.empty() ? Judged::MatchesNothing : Judged::Testable;
 }
 
+// Rows already standing in the order asked (file order, RECNO either way, or none asked).
+struct InOrder {};
+
+// Rows sorted by a number column only as far as they are read: a maximum
+// reads one row, so a few are sorted first and the rest only if asked.
+struct SortAsRead {
+    std::size_t sortedUpTo = 0;
+};
+
+// Rows drawn on demand from groups already in the column's order, merged and
+// tested: a maximum reads one row and stops.
+struct MergeRuns {
+    using Run = std::pair<const std::uint32_t *, const std::uint32_t *>; // rows still to read
+    std::vector<Run> runs;
+    std::vector<Filter> tests;
+};
+
+using CursorMode = std::variant<InOrder, SortAsRead, MergeRuns>;
+
+constexpr std::size_t kFirstSorted = 8; // rows sorted before the first is read
+
 struct Cursor : sqlite3_vtab_cursor {
     const ItemStore *store = nullptr;
     std::vector<std::uint32_t> rows; // handed out so far, or all of them
     std::size_t at = 0;
-    int orderColumn = -1; // 0 for RECNO
-    bool descending = false;
-    // Rows sorted by a number column only as far as they are read.
-    std::size_t sortedUpTo = 0;
-    // Or rows drawn on demand from groups already in the column's order, merged
-    // and tested: a maximum reads one row and stops.
-    std::vector<std::pair<const std::uint32_t *, const std::uint32_t *>> runs; // rows still to read
-    std::vector<Filter> tests;
+    std::optional<OrderBy> order;
+    CursorMode mode;
 
     bool before(std::uint32_t a, std::uint32_t b) const
     {
-        const double x = store->number(orderColumn, a);
-        const double y = store->number(orderColumn, b);
-        return descending ? ItemStore::less(y, x) : ItemStore::less(x, y);
+        const double x = store->number(order->column, a);
+        const double y = store->number(order->column, b);
+        return order->descending ? ItemStore::less(y, x) : ItemStore::less(x, y);
     }
 
-    void sortFrom(std::size_t from)
+    // Sorts the rows from `from` far enough to read the next ones.
+    void sortFrom(SortAsRead &mode, std::size_t from)
     {
         auto cmp = [this](std::uint32_t a, std::uint32_t b) { return before(a, b); };
-        // A maximum reads one row: sort a few first, the rest only if asked.
-        const std::size_t first = from == 0 ? std::min<std::size_t>(8, rows.size()) : rows.size();
-        std::partial_sort(rows.begin() + std::ptrdiff_t(from), rows.begin() + std::ptrdiff_t(first), rows.end(), cmp);
-        sortedUpTo = first;
+        const std::size_t upTo = from == 0 ? std::min(kFirstSorted, rows.size()) : rows.size();
+        std::partial_sort(rows.begin() + std::ptrdiff_t(from), rows.begin() + std::ptrdiff_t(upTo), rows.end(), cmp);
+        mode.sortedUpTo = upTo;
     }
 
     // Appends the next admitted row of the runs; false when there is none.
-    bool pull()
+    bool pull(MergeRuns &merge)
     {
         for (;;) {
-            std::pair<const std::uint32_t *, const std::uint32_t *> *best = nullptr;
-            for (auto &run : runs) {
+            MergeRuns::Run *best = nullptr;
+            for (auto &run : merge.runs) {
                 if (run.first == run.second)
                     continue;
                 // Ascending runs are read from the front, descending ones from the back.
-                if (!best ||
-                    before(descending ? run.second[-1] : *run.first, descending ? best->second[-1] : *best->first))
+                if (!best || before(order->descending ? run.second[-1] : *run.first,
+                                    order->descending ? best->second[-1] : *best->first))
                     best = &run;
             }
             if (!best)
                 return false;
-            const std::uint32_t row = descending ? *--best->second : *best->first++;
-            if (std::all_of(tests.begin(), tests.end(), [&](const Filter &f) { return f.admits(*store, row); })) {
+            const std::uint32_t row = order->descending ? *--best->second : *best->first++;
+            if (std::all_of(merge.tests.begin(), merge.tests.end(),
+                            [&](const Filter &f) { return f.admits(*store, row); })) {
                 rows.push_back(row);
                 return true;
             }
         }
+    }
+
+    // Makes the row at `at` ready to read, if there is one.
+    void prepareRow()
+    {
+        std::visit(Overloaded{[](InOrder &) {},
+                              [this](SortAsRead &m) {
+                                  if (at == m.sortedUpTo && at < rows.size())
+                                      sortFrom(m, at);
+                              },
+                              [this](MergeRuns &m) {
+                                  if (at == rows.size())
+                                      pull(m);
+                              }},
+                   mode);
     }
 };
 
@@ -310,11 +376,10 @@ int disconnect(sqlite3_vtab *vtab)
     return SQLITE_OK;
 }
 
-int planIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
+// The terms the table can test, each passed on to xFilter as an argument.
+std::vector<Term> usableTerms(sqlite3_index_info *info)
 {
-    const ItemStore &store = *static_cast<VirtualTable *>(vtab)->store;
     std::vector<Term> terms;
-    double rows = double(std::max<std::size_t>(store.rowCount(), 1));
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto &c = info->aConstraint[i];
         const bool comparison = c.op == SQLITE_INDEX_CONSTRAINT_EQ || c.op == SQLITE_INDEX_CONSTRAINT_GT ||
@@ -322,7 +387,10 @@ int planIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
                                 c.op == SQLITE_INDEX_CONSTRAINT_GE;
         if (!c.usable || !comparison)
             continue;
-        Term t{c.iColumn < 0 ? 0 : c.iColumn, c.op, false, std::strcmp(sqlite3_vtab_collation(info, i), "BINARY") == 0};
+        Term t;
+        t.column = c.iColumn < 0 ? 0 : c.iColumn;
+        t.op = c.op;
+        t.binary = std::strcmp(sqlite3_vtab_collation(info, i), "BINARY") == 0;
         if (c.op == SQLITE_INDEX_CONSTRAINT_EQ && sqlite3_vtab_in(info, i, -1)) {
             sqlite3_vtab_in(info, i, 1);
             t.in = true;
@@ -330,17 +398,26 @@ int planIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
         info->aConstraintUsage[i].argvIndex = int(terms.size()) + 1;
         info->aConstraintUsage[i].omit = 0; // SQLite checks every term again
         terms.push_back(t);
-        rows /= c.op == SQLITE_INDEX_CONSTRAINT_EQ ? 10 : 3;
     }
+    return terms;
+}
+
+int planIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
+{
+    const ItemStore &store = *static_cast<VirtualTable *>(vtab)->store;
+    const std::vector<Term> terms = usableTerms(info);
+    double rows = double(std::max<std::size_t>(store.rowCount(), 1));
+    for (const Term &t : terms)
+        rows /= t.op == SQLITE_INDEX_CONSTRAINT_EQ ? kEqualityShrink : kRangeShrink;
     // One number column or RECNO in either direction: handed out in that order.
     if (info->nOrderBy == 1) {
         const int column = info->aOrderBy[0].iColumn < 0 ? 0 : info->aOrderBy[0].iColumn;
         if (!store.isText(column)) {
             info->orderByConsumed = 1;
-            info->idxNum = 1 + 2 * column + (info->aOrderBy[0].desc ? 1 : 0);
+            info->idxNum = encodeOrder(OrderBy{column, info->aOrderBy[0].desc != 0});
         }
     }
-    info->idxStr = sqlite3_mprintf("%s", encode(terms).c_str());
+    info->idxStr = sqlite3_mprintf("%s", encodeTerms(terms).c_str());
     if (!info->idxStr)
         return SQLITE_NOMEM;
     info->needToFreeIdxStr = 1;
@@ -397,15 +474,45 @@ std::vector<std::uint32_t> merged(const std::vector<const std::vector<std::uint3
 
 void orderRows(Cursor &cursor, bool inFileOrder)
 {
-    cursor.sortedUpTo = cursor.rows.size();
-    if (cursor.orderColumn == 0) {
+    if (!cursor.order)
+        return;
+    if (cursor.order->column == 0) {
         // Rows stand in file order, which is RECNO's.
         if (!inFileOrder)
             std::sort(cursor.rows.begin(), cursor.rows.end());
-        if (cursor.descending)
+        if (cursor.order->descending)
             std::reverse(cursor.rows.begin(), cursor.rows.end());
-    } else if (cursor.orderColumn > 0) {
-        cursor.sortFrom(0);
+    } else {
+        cursor.sortFrom(cursor.mode.emplace<SortAsRead>(), 0);
+    }
+}
+
+// The filters except `a` and `b`.
+std::vector<const Filter *> allBut(const std::vector<Filter> &filters, const Filter *a, const Filter *b = nullptr)
+{
+    std::vector<const Filter *> rest;
+    for (const Filter &f : filters)
+        if (&f != a && &f != b)
+            rest.push_back(&f);
+    return rest;
+}
+
+// The rows of the item types whose `column` equals one of the equality's
+// values: each value's rows found by halving, in file order within a type.
+void rowsOfTypesAndValues(Cursor &cursor, const Filter &type, const Filter &equality)
+{
+    const ItemStore &store = *cursor.store;
+    const int column = equality.column;
+    for (std::uint32_t code : type.codes) {
+        const std::vector<std::uint32_t> &sorted = store.sorted(type.column, code, column);
+        for (double x : equality.numbers) {
+            const auto from = std::partition_point(sorted.begin(), sorted.end(), [&](std::uint32_t r) {
+                return ItemStore::less(store.number(column, r), x);
+            });
+            const auto to = std::partition_point(
+                from, sorted.end(), [&](std::uint32_t r) { return !ItemStore::less(x, store.number(column, r)); });
+            cursor.rows.insert(cursor.rows.end(), from, to);
+        }
     }
 }
 
@@ -415,8 +522,7 @@ void orderRows(Cursor &cursor, bool inFileOrder)
 // Returns false when neither applies.
 bool filterByType(Cursor &cursor, std::vector<Filter> &filters)
 {
-    const ItemStore &store = *cursor.store;
-    const int typeColumn = store.typeColumn();
+    const int typeColumn = cursor.store->typeColumn();
     const auto type = std::find_if(filters.begin(), filters.end(),
                                    [&](const Filter &f) { return f.column == typeColumn && f.codeOfRow; });
     if (type == filters.end())
@@ -424,68 +530,40 @@ bool filterByType(Cursor &cursor, std::vector<Filter> &filters)
     const auto equal = std::find_if(filters.begin(), filters.end(), [](const Filter &f) {
         return !f.text && f.column > 0 && f.op == SQLITE_INDEX_CONSTRAINT_EQ;
     });
-    if (equal == filters.end() && cursor.orderColumn <= 0)
-        return false;
-    const Filter *numberEquality = equal == filters.end() ? nullptr : &*equal;
-    std::vector<const Filter *> rest;
-    for (const Filter &f : filters)
-        if (&f != &*type && &f != numberEquality)
-            rest.push_back(&f);
-
-    if (numberEquality) {
-        // Each value's rows, found by halving; in file order within a type.
-        const int column = numberEquality->column;
-        for (std::uint32_t code : type->codes) {
-            const std::vector<std::uint32_t> &sorted = store.sorted(typeColumn, code, column);
-            for (double x : numberEquality->numbers) {
-                const auto from = std::partition_point(sorted.begin(), sorted.end(), [&](std::uint32_t r) {
-                    return ItemStore::less(store.number(column, r), x);
-                });
-                const auto to = std::partition_point(
-                    from, sorted.end(), [&](std::uint32_t r) { return !ItemStore::less(x, store.number(column, r)); });
-                cursor.rows.insert(cursor.rows.end(), from, to);
-            }
-        }
-        keepAdmitted(store, rest, cursor.rows);
-        orderRows(cursor, type->codes.size() == 1 && numberEquality->numbers.size() == 1);
+    if (equal != filters.end()) {
+        rowsOfTypesAndValues(cursor, *type, *equal);
+        keepAdmitted(*cursor.store, allBut(filters, &*type, &*equal), cursor.rows);
+        orderRows(cursor, type->codes.size() == 1 && equal->numbers.size() == 1);
         return true;
     }
-
+    if (!cursor.order || cursor.order->column == 0)
+        return false;
+    MergeRuns &merge = cursor.mode.emplace<MergeRuns>();
     for (std::uint32_t code : type->codes) {
-        const std::vector<std::uint32_t> &sorted = store.sorted(typeColumn, code, cursor.orderColumn);
-        cursor.runs.emplace_back(sorted.data(), sorted.data() + sorted.size());
+        const std::vector<std::uint32_t> &sorted = cursor.store->sorted(typeColumn, code, cursor.order->column);
+        merge.runs.emplace_back(sorted.data(), sorted.data() + sorted.size());
     }
-    for (const Filter *f : rest)
-        cursor.tests.push_back(*f);
-    cursor.pull();
+    for (const Filter *f : allBut(filters, &*type))
+        merge.tests.push_back(*f);
+    cursor.pull(merge);
     return true;
 }
 
-void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
+// The filters of the plan's terms with their arguments; nothing when some
+// term matches no row. Equalities on text compare codes, not text.
+std::optional<std::vector<Filter>> makeFilters(const ItemStore &store, const char *idxStr, int argc,
+                                               sqlite3_value **argv)
 {
-    const ItemStore &store = *cursor.store;
-    cursor.rows.clear();
-    cursor.at = 0;
-    cursor.runs.clear();
-    cursor.tests.clear();
-    cursor.orderColumn = idxNum > 0 ? (idxNum - 1) / 2 : -1;
-    cursor.descending = idxNum > 0 && (idxNum - 1) % 2 == 1;
-    cursor.sortedUpTo = 0;
-    const std::vector<Term> terms = decode(idxStr);
+    const std::vector<Term> terms = decodeTerms(idxStr);
     std::vector<Filter> filters;
     for (std::size_t i = 0; i < terms.size() && int(i) < argc; ++i) {
         Filter f;
-        switch (makeFilter(store, terms[i], argv[i], f)) {
-        case Judged::MatchesNothing:
-            return;
-        case Judged::Testable:
+        const Judged judged = makeFilter(store, terms[i], argv[i], f);
+        if (judged == Judged::MatchesNothing)
+            return std::nullopt;
+        if (judged == Judged::Testable)
             filters.push_back(std::move(f));
-            break;
-        case Judged::Untestable:
-            break;
-        }
     }
-    // Equalities on text compare codes, not text; values no row holds match nothing.
     for (Filter &f : filters) {
         if (!f.text || f.op != SQLITE_INDEX_CONSTRAINT_EQ)
             continue;
@@ -494,17 +572,19 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
             if (const auto it = codes.of.find(value); it != codes.of.end())
                 f.codes.push_back(it->second);
         if (f.codes.empty())
-            return;
+            return std::nullopt; // values no row holds
         f.codeOfRow = &codes.code;
     }
     // The cheapest tests first.
     std::stable_sort(filters.begin(), filters.end(), [](const Filter &a, const Filter &b) {
         return (a.text && !a.codeOfRow) < (b.text && !b.codeOfRow);
     });
-    if (filterByType(cursor, filters))
-        return;
+    return filters;
+}
 
-    // Start from the fewest rows that one equality on text names, else from all.
+// The equality on text that names the fewest rows, if any.
+const Filter *fewestRows(const ItemStore &store, const std::vector<Filter> &filters)
+{
     const Filter *start = nullptr;
     std::size_t fewest = store.rowCount();
     for (const Filter &f : filters) {
@@ -518,10 +598,15 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
             fewest = n;
         }
     }
-    std::vector<const Filter *> rest;
-    for (const Filter &f : filters)
-        if (&f != start)
-            rest.push_back(&f);
+    return start;
+}
+
+// Starts from the rows of the text equality that names the fewest, else
+// from all, and keeps what every other filter admits, in file order.
+void filterInFileOrder(Cursor &cursor, const std::vector<Filter> &filters)
+{
+    const ItemStore &store = *cursor.store;
+    const Filter *start = fewestRows(store, filters);
     if (start) {
         std::vector<const std::vector<std::uint32_t> *> lists;
         for (std::uint32_t code : start->codes)
@@ -532,8 +617,20 @@ void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite
         for (std::uint32_t row = 0; row < cursor.rows.size(); ++row)
             cursor.rows[row] = row;
     }
-    keepAdmitted(store, rest, cursor.rows);
+    keepAdmitted(store, allBut(filters, start), cursor.rows);
     orderRows(cursor, true);
+}
+
+void filterRows(Cursor &cursor, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
+{
+    cursor.rows.clear();
+    cursor.at = 0;
+    cursor.order = decodeOrder(idxNum);
+    cursor.mode = InOrder();
+    std::optional<std::vector<Filter>> filters = makeFilters(*cursor.store, idxStr, argc, argv);
+    if (!filters || filterByType(cursor, *filters))
+        return;
+    filterInFileOrder(cursor, *filters);
 }
 
 int filter(sqlite3_vtab_cursor *c, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
@@ -551,10 +648,7 @@ int next(sqlite3_vtab_cursor *c)
     auto &cursor = *static_cast<Cursor *>(c);
     ++cursor.at;
     try {
-        if (cursor.at == cursor.rows.size() && !cursor.runs.empty())
-            cursor.pull();
-        else if (cursor.at == cursor.sortedUpTo && cursor.at < cursor.rows.size())
-            cursor.sortFrom(cursor.at);
+        cursor.prepareRow();
     } catch (const std::bad_alloc &) {
         return SQLITE_NOMEM;
     }
@@ -594,22 +688,27 @@ int rowid(sqlite3_vtab_cursor *c, sqlite3_int64 *out)
 
 int destroy(sqlite3_vtab *vtab) { return disconnect(vtab); }
 
-const sqlite3_module kModule = {
-    /* iVersion */ 0,
-    connect,
-    connect,
-    bestIndex,
-    disconnect,
-    destroy,
-    open,
-    close,
-    filter,
-    next,
-    eof,
-    column,
-    rowid,
-    /* xUpdate: read-only */ nullptr,
-};
+// A read-only table: no xUpdate, no transactions. Built member by member:
+// the struct grows with SQLite's versions, and the members not set stay null.
+sqlite3_module makeModule()
+{
+    sqlite3_module m = {};
+    m.xCreate = connect;
+    m.xConnect = connect;
+    m.xBestIndex = bestIndex;
+    m.xDisconnect = disconnect;
+    m.xDestroy = destroy;
+    m.xOpen = open;
+    m.xClose = close;
+    m.xFilter = filter;
+    m.xNext = next;
+    m.xEof = eof;
+    m.xColumn = column;
+    m.xRowid = rowid;
+    return m;
+}
+
+const sqlite3_module kModule = makeModule();
 
 void freeTables(void *tables) { delete static_cast<ItemTables *>(tables); }
 

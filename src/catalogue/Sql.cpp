@@ -88,7 +88,8 @@ void Table::open()
                         .arg(tableName, QDir::toNativeSeparators(dir.absolutePath())));
     // dBase file names match without regard to letter case.
     QString file;
-    for (const QString &entry : dir.entryList(QDir::Files))
+    // System entries too: a FIFO under the name is refused by the loader, not passed over.
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::System))
         if (entry.compare(tableName, Qt::CaseInsensitive) == 0)
             file = dir.filePath(entry);
     if (file.isEmpty())
@@ -109,7 +110,7 @@ void Table::open()
         sqlite3_free(message);
         throw Error(QStringLiteral("Cannot open table %1: %2").arg(tableName, text));
     }
-    const std::shared_ptr<ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
+    const std::shared_ptr<const ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
     createItemTable(db->itemTables(), db->handle(), schema, table, store);
     records_ = qint64(store->rowCount());
     rows_ = ItemRows(store);
@@ -171,29 +172,48 @@ void Query::open()
                                            : QStringLiteral("Unknown database: %1").arg(databaseName));
     db->open();
 
-    if (!prepared_ || preparedOn_ != db->handle()) {
+    if (!prepared_ || preparedOn_ != db->handle())
+        prepare(db->handle());
+    bindParams();
+    stmt_ = prepared_;
+    if (onOpen) {
+        char *expanded = sqlite3_expanded_sql(stmt_);
+        onOpen(QString::fromUtf8(expanded ? expanded : sqlite3_sql(stmt_)));
+        sqlite3_free(expanded);
+    }
+    step();
+}
+
+// Rows sharing the maximum come in the file's order: every loaded table
+// carries its record number as RECNO, and the statement runs wrapped in an
+// order by it. Without that order ties would go to whichever row SQLite met
+// first, so a statement that cannot be wrapped is an error, never run bare.
+void Query::prepare(sqlite3 *db)
+{
+    sqlite3_finalize(prepared_);
+    prepared_ = nullptr;
+    preparedOn_ = nullptr;
+    const QByteArray ordered = ("SELECT * FROM (\n" + sql_ + "\n) ORDER BY RECNO").toUtf8();
+    if (sqlite3_prepare_v2(db, ordered.constData(), -1, &prepared_, nullptr) != SQLITE_OK) {
+        const QString wrapped = lastError(db);
         sqlite3_finalize(prepared_);
         prepared_ = nullptr;
-        // Rows sharing the maximum come in the file's order: every loaded table
-        // carries its record number as RECNO.
-        const QByteArray ordered = ("SELECT * FROM (\n" + sql_ + "\n) ORDER BY RECNO").toUtf8();
-        if (sqlite3_prepare_v2(db->handle(), ordered.constData(), -1, &prepared_, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(prepared_);
-            prepared_ = nullptr;
-            // Not every statement has RECNO; run it as written (and report its own error).
-            if (sqlite3_prepare_v2(db->handle(), sql_.toUtf8().constData(), -1, &prepared_, nullptr) != SQLITE_OK) {
-                const QString message = lastError(db->handle());
-                sqlite3_finalize(prepared_);
-                prepared_ = nullptr;
-                throw Error(message);
-            }
-        }
-        preparedOn_ = db->handle();
-        columns_.clear();
-        for (int i = 0; i < sqlite3_column_count(prepared_); ++i)
-            columns_.emplace(QString::fromUtf8(sqlite3_column_name(prepared_, i)).toUpper(), i);
+        // The statement's own fault, if it has one, says more than the wrapper's.
+        sqlite3_stmt *bare = nullptr;
+        const bool bareFails = sqlite3_prepare_v2(db, sql_.toUtf8().constData(), -1, &bare, nullptr) != SQLITE_OK;
+        const QString message =
+            bareFails ? lastError(db) : QStringLiteral("Cannot keep the rows in file order: ") + wrapped;
+        sqlite3_finalize(bare);
+        throw Error(message);
     }
+    preparedOn_ = db;
+    columns_.clear();
+    for (int i = 0; i < sqlite3_column_count(prepared_); ++i)
+        columns_.emplace(QString::fromUtf8(sqlite3_column_name(prepared_, i)).toUpper(), i);
+}
 
+void Query::bindParams()
+{
     sqlite3_clear_bindings(prepared_);
     for (const Param &p : params_) {
         const int index = sqlite3_bind_parameter_index(prepared_, (u':' + p.name).toUtf8().constData());
@@ -214,8 +234,6 @@ void Query::open()
                             .arg(QString::number(value, 'g', 17), p.name));
         sqlite3_bind_int(prepared_, index, int(rounded));
     }
-    stmt_ = prepared_;
-    step();
 }
 
 void Query::step()

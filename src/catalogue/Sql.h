@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -55,10 +56,14 @@ public:
     bool connected() const { return db_ != nullptr; }
     // Connects on first use; throws Error when the driver is unknown.
     void open();
+
+private:
+    // The connection and its item tables are the catalogue's own business.
+    friend class Table;
+    friend class Query;
     sqlite3 *handle() const { return db_; }
     ItemTables *itemTables() const { return itemTables_; }
 
-private:
     Session &session_;
     sqlite3 *db_ = nullptr;
     ItemTables *itemTables_ = nullptr; // owned by the connection
@@ -101,6 +106,8 @@ public:
     Query &operator=(const Query &) = delete;
 
     QString databaseName;
+    // Told the statement each time the query opens, with its values in place.
+    std::function<void(const QString &statement)> onOpen;
 
     void setSql(const QString &text);
     const QString &sql() const { return sql_; }
@@ -131,6 +138,8 @@ private:
     };
     Param &findParam(const QString &name);
     const Param &findParam(const QString &name) const;
+    void prepare(sqlite3 *db);
+    void bindParams();
     void step();
 
     Session &session_;

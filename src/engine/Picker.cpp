@@ -11,9 +11,6 @@ namespace vestor {
 
 namespace {
 
-// Stats ranked by the magnitude of their need.
-constexpr int kFirstMagnitudeStat = 15;
-
 const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
 const QString kTotal = QStringLiteral("Всего на сумму ");
 const QString kClosing = QStringLiteral(
@@ -46,7 +43,7 @@ const std::array<Slot, 12> &slotOrder()
     return order;
 }
 
-double rankingKey(int stat, double need) { return stat >= kFirstMagnitudeStat ? std::fabs(need) : need; }
+double rankingKey(int index, double need) { return stat(index).mayBeNegative ? std::fabs(need) : need; }
 
 double priceCap(double money, int slot)
 {
@@ -63,16 +60,15 @@ void Picker::InitArr()
         r.Name = QString::fromLatin1(s.name);
         // In 64 bits: two 32-bit field values cannot overflow their difference.
         qint64 difference = strToInt(window_.neededText(s.index));
-        if (s.currentField)
+        if (s.hasCurrent())
             difference -= strToInt(window_.currentText(s.index));
         r.Value = inUnits(s, double(difference));
     }
     // The race's own stats are added to what the set must supply.
-    if (const auto race = raceIndexByName(window_.raceText())) {
-        const auto &bonus = raceBonus(*race);
-        for (int k = 0; k < int(bonus.size()); ++k)
-            need_[kFirstRaceBonusStat + k].Value += inUnits(stat(kFirstRaceBonusStat + k), bonus[k]);
-    }
+    if (const Race *race = raceByName(window_.raceText()))
+        for (const Stat &s : stats())
+            if (const int bonus = race->bonusOf(s.index))
+                need_[s.index].Value += inUnits(s, bonus);
 }
 
 void Picker::ClearEdit()
@@ -83,24 +79,22 @@ void Picker::ClearEdit()
 
 void Picker::InitEdit()
 {
-    // Copied as typed ("007" stays "007" until an item is taken).
-    for (const Stat &s : stats())
-        if (s.currentField)
+    const Race *race = raceByName(window_.raceText());
+    for (const Stat &s : stats()) {
+        // Copied as typed ("007" stays "007" until an item is taken).
+        if (s.hasCurrent())
             window_.setResultText(s.index, window_.currentText(s.index));
-    if (const auto race = raceIndexByName(window_.raceText())) {
-        const auto &bonus = raceBonus(*race);
-        for (int k = 0; k < int(bonus.size()); ++k)
-            if (bonus[k] != 0)
-                window_.setResultText(kFirstRaceBonusStat + k, QString::number(bonus[k]));
+        if (const int bonus = race ? race->bonusOf(s.index) : 0)
+            window_.setResultText(s.index, QString::number(bonus));
+        if (s.mayBeNegative)
+            window_.setResultText(s.index, QStringLiteral("0"));
     }
-    for (int i = kFirstMagnitudeStat; i <= kStats; ++i)
-        window_.setResultText(i, QStringLiteral("0"));
 }
 
 int Picker::FindMax() const
 {
     int best = 1;
-    for (int i = 2; i <= kStats; ++i)
+    for (int i = 2; i <= kStatCount; ++i)
         if (rankingKey(i, need_[i].Value) > rankingKey(best, need_[best].Value))
             best = i;
     return best;
@@ -151,8 +145,8 @@ void Picker::Button1Click()
     for (const Slot &slot : slotOrder())
         SelectWeapon(QString::fromLatin1(slot.type1), QString::fromLatin1(slot.type2), slot.number);
     window_.appendReportLine(QString());
-    const double total = strToFloat(window_.moneyText()) - Money;
-    window_.appendReportLine(kTotal + formatGeneral(total));
+    spent_ = strToFloat(window_.moneyText()) - Money;
+    window_.appendReportLine(kTotal + formatGeneral(spent_));
     window_.appendReportLine(QString());
     window_.appendReportLine(kClosing);
 }

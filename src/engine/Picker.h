@@ -48,22 +48,25 @@ public:
     void Update(int n);
 
     // Indexed by stat index 1..18; element 0 is unused.
-    const std::array<rec, kStats + 1> &needs() const { return need_; }
+    const std::array<rec, kStatCount + 1> &needs() const { return need_; }
     // Lets a caller (a test, a tool) start from a given need table.
     void setNeed(int stat, double value) { need_.at(stat).Value = value; }
 
     // The money still available in the current run.
     double Money = 0;
+    // What the last whole run spent: the sum of its items' prices, as its report states.
+    double spent() const { return spent_; }
 
 private:
     Window &window_;
     Catalogue &catalogue_;
-    std::array<rec, kStats + 1> need_;
+    std::array<rec, kStatCount + 1> need_;
+    double spent_ = 0;
 };
 
 // What slot selection compares: the need itself, or its magnitude for the
-// four "(П)" stats whose needs may be negative.
-double rankingKey(int stat, double need);
+// stats whose needs may be negative.
+double rankingKey(int index, double need);
 
 // The most the query of `slot` may admit, from the money still available.
 double priceCap(double money, int slot);

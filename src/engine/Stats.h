@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Columns.h"
+
 #include <QString>
 #include <array>
 
@@ -12,27 +14,27 @@ struct Stat {
     QString caption;    // "Сила", as the window shows it
     const char *column; // "SILA", the item column that carries it
     bool scaled;        // needs and amounts in units of 2.5 points
-    // Design names of the window's fields and labels; null where a stat has none.
+    bool mayBeNegative; // its needed value takes a minus sign; slot selection ranks it by magnitude
+    int fieldLength;    // the most characters its input fields take
+    // Design names of the window's fields; null where a stat has none.
     const char *currentField;
-    const char *currentLabel;
     const char *neededField;
-    const char *neededLabel;
     const char *resultField;
-    const char *resultLabel;
-    int labelWidth; // width of the caption labels
+
+    // Only stats 1..10 have a value the character already has.
+    bool hasCurrent() const { return currentField != nullptr; }
 };
 
-inline constexpr int kStats = 18;
 inline constexpr double kScaleUnit = 2.5;
 
-const std::array<Stat, kStats> &stats();
+// Indexed by stat index - 1; kStatCount (the catalogue's) is their number.
+const std::array<Stat, kStatCount> &stats();
 // The stat with index 1..18.
 const Stat &stat(int index);
 // The stat whose name matches `name` without regard to letter case, or nullptr.
 const Stat *statByName(const QString &name);
 
-// What each race starts with of the stats 11..14, in points.
-inline constexpr int kFirstRaceBonusStat = 11;
-const std::array<int, 4> &raceBonus(int raceIndex);
+// The highest level the level list offers; levels run from 1.
+inline constexpr int kTopLevel = 13;
 
 } // namespace vestor

@@ -19,9 +19,9 @@ public:
     QString race;
     QString money = QStringLiteral("0");
     // Indexed by stat index 1..18; element 0 is unused. Only stats 1..10 read `current`.
-    std::array<QString, kStats + 1> current;
-    std::array<QString, kStats + 1> needed;
-    std::array<QString, kStats + 1> result;
+    std::array<QString, kStatCount + 1> current;
+    std::array<QString, kStatCount + 1> needed;
+    std::array<QString, kStatCount + 1> result;
     QStringList report;
 
     QString raceText() const override { return race; }

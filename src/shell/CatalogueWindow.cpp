@@ -1,6 +1,7 @@
 #include "CatalogueWindow.h"
 
 #include "Picker.h"
+#include "Stats.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,7 +26,6 @@ const QString CatalogueWindow::kTitle = QStringLiteral("Каталог веще�
 
 namespace {
 
-constexpr int kMaxLevel = 13;
 constexpr int kSearchDelayMs = 250; // a name search waits for the typing to pause
 const QSize kFirstSize(1000, 600);
 // Column widths that fit what the columns hold: names are long, amounts short.
@@ -132,7 +132,7 @@ QWidget *CatalogueWindow::makeFilters()
     for (const Race &r : races())
         race_->addItem(r.name, QString::fromLatin1(r.code));
     level_ = named(new QSpinBox, "LevelFilter");
-    level_->setRange(0, kMaxLevel);
+    level_->setRange(0, kTopLevel);
     level_->setPrefix(QStringLiteral("Уровень до "));
     level_->setSpecialValueText(QStringLiteral("Любой уровень"));
     name_ = named(new QLineEdit, "NameFilter");

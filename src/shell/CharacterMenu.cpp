@@ -90,7 +90,7 @@ Character CharacterMenu::inputs() const
     c.level = combo(form_, "ComboBox2")->currentText();
     c.money = form_.moneyText();
     for (const Stat &s : stats()) {
-        if (s.currentField)
+        if (s.hasCurrent())
             c.have[s.index - 1] = form_.currentText(s.index);
         c.need[s.index - 1] = form_.neededText(s.index);
     }

@@ -16,8 +16,6 @@ namespace vestor {
 
 namespace {
 
-constexpr int kMaxLevel = 13;
-
 const QString kCharacters = QStringLiteral("characters");
 const QString kLastPick = QStringLiteral("lastPick");
 const QString kName = QStringLiteral("name");
@@ -32,11 +30,11 @@ struct Damage {
     QString why;
 };
 
-QJsonObject statsToJson(const std::array<QString, kStats> &texts, bool haveOnly)
+QJsonObject statsToJson(const std::array<QString, kStatCount> &texts, bool haveOnly)
 {
     QJsonObject o;
     for (const Stat &s : stats())
-        if (!haveOnly || s.currentField)
+        if (!haveOnly || s.hasCurrent())
             o.insert(QLatin1String(s.name), texts[s.index - 1]);
     return o;
 }
@@ -58,7 +56,7 @@ QString stringAt(const QJsonObject &o, const QString &key)
     return v.toString();
 }
 
-void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString, kStats> &texts, bool haveOnly)
+void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString, kStatCount> &texts, bool haveOnly)
 {
     const QJsonValue v = o.value(key);
     if (!v.isObject())
@@ -66,7 +64,7 @@ void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString,
     // A stat left out is the field's start text.
     const QJsonObject values = v.toObject();
     for (const Stat &s : stats())
-        if ((!haveOnly || s.currentField) && values.contains(QLatin1String(s.name)))
+        if ((!haveOnly || s.hasCurrent()) && values.contains(QLatin1String(s.name)))
             texts[s.index - 1] = stringAt(values, QLatin1String(s.name));
 }
 
@@ -81,7 +79,7 @@ Character fromJson(const QJsonValue &v)
     c.money = stringAt(o, kMoney);
     bool number = false;
     const int level = c.level.toInt(&number);
-    if (!raceIndexByName(c.race) || !number || level < 1 || level > kMaxLevel)
+    if (!raceIndexByName(c.race) || !number || level < 1 || level > kTopLevel)
         throw Damage{QStringLiteral("раса «%1» или уровень «%2» не из списка").arg(c.race, c.level)};
     statsFromJson(o, kHave, c.have, true);
     statsFromJson(o, kNeed, c.need, false);
@@ -102,7 +100,7 @@ QString freeBadName(const QString &path)
 Character::Character()
 {
     for (const Stat &s : stats()) {
-        if (s.currentField)
+        if (s.hasCurrent())
             have[s.index - 1] = QStringLiteral("0");
         need[s.index - 1] = QStringLiteral("0");
     }

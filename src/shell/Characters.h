@@ -21,8 +21,8 @@ struct Character {
     QString level = QStringLiteral("1");
     QString money = QStringLiteral("0");
     // By stat index - 1; `have` only for the stats with a current field.
-    std::array<QString, kStats> have;
-    std::array<QString, kStats> need;
+    std::array<QString, kStatCount> have;
+    std::array<QString, kStatCount> need;
 
     Character();
     bool operator==(const Character &) const = default;

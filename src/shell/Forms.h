@@ -9,7 +9,7 @@ namespace vestor {
 // What the main window and the splash share: their font, the pictures
 // compiled into the program, and the turning emblem.
 
-// A narrow sans at 11 pixels, so every caption fits the width its label has.
+// A narrow sans at 10 pixels, so every caption fits the width its label has.
 QFont formFont();
 
 // Makes the compiled-in pictures available (they live in a static library).

@@ -4,7 +4,13 @@
 #include "ui_Splash.h"
 
 #include <QCloseEvent>
+#include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
+
+namespace {
+const QColor kPictureEdge(0x31, 0x0e, 0x0e); // the splash picture's bottom edge
+} // namespace
 
 TForm2::TForm2(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -16,6 +22,11 @@ TForm2::TForm2(QWidget *parent)
     setFixedSize(590, 150);
     move(232, 275);
     ImageList1 = vestor::emblemFrames();
+    // The bar's groove takes the picture's dark edge, so only the part read stands out.
+    QPalette bar = ui->ProgressBar1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window})
+        bar.setColor(role, kPictureEdge);
+    ui->ProgressBar1->setPalette(bar);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(vestor::kEmblemInterval);
     connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
@@ -35,6 +46,14 @@ void TForm2::Timer1Timer()
     const int frame = vestor::emblemTick(frame_);
     if (frame >= 0)
         ui->Image2->setPixmap(ImageList1.value(frame));
+}
+
+void TForm2::showLoadProgress(qint64 bytesRead, qint64 bytesTotal)
+{
+    QProgressBar *bar = ui->ProgressBar1;
+    const qint64 steps = bar->maximum();
+    bar->setValue(bytesTotal > 0 ? int(std::clamp(bytesRead, qint64(0), bytesTotal) * steps / bytesTotal) : 0);
+    bar->show();
 }
 
 void TForm2::closeEvent(QCloseEvent *event)

@@ -27,6 +27,10 @@ public:
     bool closeRequested() const { return closeRequested_; }
     int frameCounter() const { return frame_; }
 
+    // Shows how far the item table has loaded, as a thin bar along the
+    // bottom edge.
+    void showLoadProgress(qint64 bytesRead, qint64 bytesTotal);
+
 signals:
     void hidden();
 

@@ -5,9 +5,11 @@
 #include "CharacterMenu.h"
 #include "ErrorBox.h"
 #include "Forms.h"
+#include "FrameStyle.h"
 #include "Picker.h"
 #include "ReportFile.h"
-#include "Splash.h"
+#include "Startup.h"
+#include "StatLabels.h"
 #include "Stats.h"
 #include "Trayicon.h"
 #include "ui_Unit1.h"
@@ -15,10 +17,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
@@ -76,20 +78,10 @@ TForm1::TForm1(QWidget *parent)
     vestor::loadPictures();
     ui->setupUi(this);
     setFont(vestor::formFont());
-    setFixedSize(681, 446);
+    vestor::drawAsDesigned(this);
+    setFixedSize(size()); // as designed
     move(192, 115);
-
-    // The fields of each stat, collected once from their design names.
-    for (const vestor::Stat &s : vestor::stats()) {
-        auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
-        currentEdits_[s.index] = field(s.currentField);
-        neededEdits_[s.index] = field(s.neededField);
-        resultEdits_[s.index] = field(s.resultField);
-        const bool mayBeNegative = s.index >= 15;
-        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]})
-            if (input)
-                keyFilters_[input] = mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
-    }
+    collectStatFields();
     keyFilters_[ui->Edit2] = &TForm1::Edit1KeyPress;
     for (const auto &[field, filter] : keyFilters_) {
         // Typed text must come as key presses, never as input-method commits
@@ -135,6 +127,31 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1() = default;
 
+void TForm1::collectStatFields()
+{
+    auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
+    auto label = [this](const char *name) { return name ? findChild<QLabel *>(QLatin1String(name)) : nullptr; };
+    for (const vestor::Stat &s : vestor::stats()) {
+        currentEdits_[s.index] = field(s.currentField);
+        neededEdits_[s.index] = field(s.neededField);
+        resultEdits_[s.index] = field(s.resultField);
+        for (QLineEdit *input : {currentEdits_[s.index], neededEdits_[s.index]}) {
+            if (!input)
+                continue;
+            keyFilters_[input] = s.mayBeNegative ? &TForm1::Edit27KeyPress : &TForm1::Edit1KeyPress;
+            input->setMaxLength(s.fieldLength);
+        }
+        // Each caption names its field, for screen readers too.
+        const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
+        const std::pair<QLabel *, QLineEdit *> rows[] = {{label(labels.current), currentEdits_[s.index]},
+                                                         {label(labels.needed), neededEdits_[s.index]},
+                                                         {label(labels.result), resultEdits_[s.index]}};
+        for (const auto &[caption, edit] : rows)
+            if (caption)
+                caption->setBuddy(edit);
+    }
+}
+
 template <typename Signal, typename Sender> void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
 {
     connect(sender, signal, this, [this, handler] { vestor::runHandler([this, handler] { (this->*handler)(); }); });
@@ -146,19 +163,15 @@ void TForm1::FormCreate(const QString &programPath, int splashMs)
 {
     vestor::runHandler([&] {
         frame_ = 0;
-        {
-            TForm2 splash;
-            splash.show();
-            splash.raise();
-            // Wait while the splash and both emblems run, without burning a processor.
-            QEventLoop wait;
-            QTimer::singleShot(splashMs, &wait, &QEventLoop::quit);
-            connect(&splash, &TForm2::hidden, &wait, &QEventLoop::quit);
-            if (splashMs > 0 && splash.isVisible())
-                wait.exec();
-            quitRequested_ = splash.closeRequested();
-        }
-        catalogue_->setUp(programPath);
+        // The table loads while the splash is up; its errors show once the splash is gone.
+        const vestor::SplashStart start = vestor::loadBehindSplash(splashMs, [&](const vestor::LoadProgress &progress) {
+            catalogue_->table1.onLoadProgress = progress;
+            catalogue_->setUp(programPath);
+        });
+        catalogue_->table1.onLoadProgress = {};
+        quitRequested_ = start.closeRequested;
+        if (start.failure)
+            std::rethrow_exception(start.failure);
     });
 }
 
@@ -237,9 +250,8 @@ void TForm1::CatalogueButtonClick()
     if (!catalogueWindow_) {
         catalogueWindow_ = new vestor::CatalogueWindow(this);
         catalogueWindow_->player = [this] {
-            const auto race = vestor::raceIndexByName(raceText());
-            return std::pair(race ? QString::fromLatin1(vestor::races()[*race].code) : QString(),
-                             ui->ComboBox2->currentText().toInt());
+            const vestor::Race *race = vestor::raceByName(raceText());
+            return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
         };
     }
     if (!catalogueWindow_->isVisible()) {

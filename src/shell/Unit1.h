@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Stats.h"
 #include "Window.h"
 
 #include <QList>
@@ -95,12 +96,14 @@ private:
     // Every handler runs through the one error boundary.
     template <typename Signal, typename Sender> void bind(Sender *sender, Signal signal, void (TForm1::*handler)());
     QString askSaveFileName(const QString &lastName);
+    // The fields of each stat, collected once from their design names.
+    void collectStatFields();
 
     std::unique_ptr<Ui::TForm1> ui;
     // Indexed by stat index 1..18; element 0 unused, null where a stat has no field.
-    std::array<QLineEdit *, 19> currentEdits_{};
-    std::array<QLineEdit *, 19> neededEdits_{};
-    std::array<QLineEdit *, 19> resultEdits_{};
+    std::array<QLineEdit *, vestor::kStatCount + 1> currentEdits_{};
+    std::array<QLineEdit *, vestor::kStatCount + 1> neededEdits_{};
+    std::array<QLineEdit *, vestor::kStatCount + 1> resultEdits_{};
     std::unordered_map<QObject *, void (*)(QObject *, QChar &)> keyFilters_;
 
     QList<QPixmap> ImageList1;

@@ -1,24 +1,20 @@
+#include "Catalogue.h"
 #include "ErrorBox.h"
+#include "Startup.h"
 #include "Unit1.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString program = QCoreApplication::applicationFilePath();
+    const QString program = vestor::programFilePath();
     QCoreApplication::setApplicationName(vestor::applicationTitle(program));
     QGuiApplication::setDesktopFileName(QStringLiteral("vestor"));
 
     // The window speaks Russian; so should the toolkit's own dialogs and buttons.
-    QTranslator toolkit;
-    if (toolkit.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&toolkit);
+    vestor::loadToolkitTexts();
 
     TForm1 form;
     form.FormCreate(program);

@@ -2,6 +2,8 @@
 // every query, with the terms and orders the table takes over and those it
 // leaves to SQLite, must return the same rows.
 
+#include "DbfLoader.h"
+#include "ItemTable.h"
 #include "TestTable.h"
 
 #include <sqlite3.h>
@@ -76,16 +78,21 @@ std::vector<std::string> run(sqlite3 *db, const std::string &sql, const Binder &
     return rows;
 }
 
+// The loader's store served as Subjects.dbf on a connection of the test's own.
 struct ItemTableFixture : ::testing::Test {
     ProgramDir dir;
-    vestor::Catalogue c;
     sqlite3 *db = nullptr;
+
+    ~ItemTableFixture() override { sqlite3_close_v2(db); }
 
     void load(const Table &t)
     {
         dir.write(bytes(t));
-        c.setUp(dir.program());
-        db = c.database1.handle();
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        vestor::ItemTables *tables = vestor::registerItemTables(db);
+        ASSERT_EQ(sqlite3_exec(db, "ATTACH ':memory:' AS Subjects", nullptr, nullptr, nullptr), SQLITE_OK);
+        vestor::createItemTable(tables, db, QStringLiteral("Subjects"), QStringLiteral("dbf"),
+                                vestor::loadDbfTable(dir.table(), vestor::kItemColumns));
         // As the table used to be loaded: RECNO is the rowid.
         std::string columns = "RECNO INTEGER PRIMARY KEY";
         for (const auto &column : vestor::kItemColumns)

@@ -2,7 +2,10 @@
 
 #include "TestTable.h"
 
+#include <QFileInfo>
 #include <QStringEncoder>
+
+#include <algorithm>
 
 using namespace testdbf;
 using vestor::Catalogue;
@@ -153,61 +156,6 @@ TEST(Loader, FileNameMatchesWithoutLetterCase)
     EXPECT_EQ(loadedNames(dir).size(), 3);
 }
 
-// Damaged copies of a good table: each is refused with a message naming the fault.
-TEST(Loader, DamagedFilesAreRefusedWithTheirFault)
-{
-    const QByteArray good = bytes(itemTable(threeItems()));
-    auto patched = [&](int at, std::initializer_list<int> values) {
-        QByteArray b = good;
-        int i = at;
-        for (int v : values)
-            b[i++] = char(v);
-        return b;
-    };
-    const int recordLength = 1 + 3 * 50 + 24 * 12;
-    struct Case {
-        const char *what;
-        QByteArray data;
-        const char *expected;
-    };
-    QByteArray garbage = good;
-    garbage.replace(good.indexOf("100.00"), 6, "12abc ");
-    QByteArray stars = good;
-    stars.replace(good.indexOf("120.00"), 6, "******");
-    QByteArray huge = good;
-    huge.replace(good.indexOf("900.00"), 6, "1e999 ");
-    QByteArray twice = good;
-    twice.replace(32 + 32, 4, "TYPE"); // NAME renamed to TYPE
-    QByteArray unterminated = good;
-    unterminated.replace(32, 11, "TYPEXXXXXXX");
-    const std::vector<Case> cases = {
-        {"truncated header", good.left(20), "not a dBase table"},
-        {"not dBase at all", QByteArray("PK\x03\x04 this is a zip file, not a table at all....").repeated(4),
-         "not a dBase table"},
-        {"dBase 7", patched(0, {0x04}), "dBase 7"},
-        {"header length zero", patched(8, {0, 0}), "header length 0"},
-        {"header length beyond file", patched(8, {0xFF, 0xFF}), "beyond the end of the file"},
-        {"header length cuts fields", patched(8, {100, 0}), "field"},
-        {"record length zero", patched(10, {0, 0}), "record length is 0"},
-        {"record length disagrees", patched(10, {(recordLength - 1) & 0xFF, (recordLength - 1) >> 8}),
-         "disagrees with its fields"},
-        {"too many records", patched(4, {0x10, 0x27, 0, 0}), "declares 10000 records but the file holds only 3"},
-        {"truncated records", good.left(good.size() - 100), "declares 3 records but the file holds only 2"},
-        {"zero fields", patched(32, {0x0D}), "no fields"},
-        {"unterminated name", unterminated, "not terminated"},
-        {"repeated name", twice, "appears twice"},
-        {"garbage number", garbage, "'12abc', which is not a number"},
-        {"overflow stars", stars, "'******', which is not a number"},
-        {"number out of range", huge, "'1e999', which is not a number"},
-    };
-    for (const Case &c : cases) {
-        ProgramDir dir;
-        dir.write(c.data);
-        const QString message = setUpError(dir);
-        EXPECT_TRUE(message.contains(QString::fromUtf8(c.expected))) << c.what << ": " << message.toStdString();
-    }
-}
-
 TEST(Loader, FailedSetUpLeavesQueriesWithoutDatabase)
 {
     ProgramDir dir; // no Data directory
@@ -236,4 +184,21 @@ TEST(Loader, RowsViewReadsEveryCellAsLoadedInFileOrder)
     EXPECT_EQ(rows.number(price, 1), 900.0);
     EXPECT_EQ(rows.number(sila, 0), 5.0);
     EXPECT_EQ(rows.number(sila, 1), 0.0);
+}
+
+TEST(Loader, ProgressGrowsAndEndsWithTheWholeFile)
+{
+    ProgramDir dir;
+    dir.write(threeItems());
+    Catalogue c;
+    std::vector<std::pair<qint64, qint64>> told;
+    c.table1.onLoadProgress = [&](qint64 read, qint64 total) { told.emplace_back(read, total); };
+    c.setUp(dir.program());
+    const qint64 size = QFileInfo(dir.table()).size();
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_GT(told.front().first, 0); // the header is read before the records
+    EXPECT_EQ(told.back(), std::make_pair(size, size));
+    for (const auto &[read, total] : told)
+        EXPECT_EQ(total, size);
 }

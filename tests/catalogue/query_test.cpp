@@ -63,6 +63,8 @@ TEST(SetUp, DataDirectoryIsBesideTheExecutableWhateverItsName)
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/games/Vestor")), QStringLiteral("/games/Data"));
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/games/Vestor2")), QStringLiteral("/games/Data"));
     EXPECT_EQ(vestor::dataDirectory(QStringLiteral("/opt/a-much-longer-program-name")), QStringLiteral("/opt/Data"));
+    // A program that cannot find itself fails; it never falls back on the current directory.
+    EXPECT_TRUE(errorOf([] { vestor::dataDirectory(QString()); }).contains(QStringLiteral("program's own folder")));
 }
 
 TEST_F(Queries, SetUpNamesTheDatabaseAndBindsEveryQuery)
@@ -88,6 +90,25 @@ TEST_F(Queries, EmptyResultReadsNullAndQueryStaysUsable)
     EXPECT_EQ(c.query(1).fieldByName(QStringLiteral("NAME")).toString(), QStringLiteral("dear ring"));
     EXPECT_DOUBLE_EQ(c.query(1).fieldByName(QStringLiteral("SILA")).toDouble(), 5);
     EXPECT_DOUBLE_EQ(c.query(1).fieldByName(QStringLiteral("price")).toDouble(), 500);
+}
+
+// A statement that cannot be put in file order is refused, never run
+// unordered; one that is wrong in itself reports its own fault.
+TEST_F(Queries, StatementsThatCannotKeepFileOrderAreErrors)
+{
+    load({item("ring", "r", 1)});
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"SELECT NAME FROM Subjects.dbf", "Cannot keep the rows in file order"},
+        {"SELECT * FROM Subjects.dbf WHERE NOSUCH = 1", "no such column: NOSUCH"},
+    };
+    for (const auto &[sql, expected] : cases) {
+        vestor::Query q(c.session);
+        q.databaseName = c.database1.databaseName;
+        q.setSql(QString::fromLatin1(sql));
+        const QString message = errorOf([&] { q.open(); });
+        EXPECT_TRUE(message.contains(QString::fromLatin1(expected))) << sql << ": " << message.toStdString();
+        EXPECT_FALSE(q.active());
+    }
 }
 
 TEST_F(Queries, TiesComeInFileOrderAcrossBothTypes)

@@ -9,6 +9,10 @@
 #include <QStringEncoder>
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace testdbf;
 
 namespace {
@@ -17,18 +21,26 @@ struct Result {
     int status = -1;
     QByteArray out;
     QString err;
+    QByteArray rawErr;
 };
 
-Result pick(const QStringList &args)
+enum class Stdout { Pipe, FullDisk, Closed };
+
+Result pick(const QStringList &args, Stdout to = Stdout::Pipe)
 {
     QProcess p;
+    if (to == Stdout::FullDisk)
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    if (to == Stdout::Closed)
+        p.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VESTOR_PICK), args);
     EXPECT_TRUE(p.waitForFinished(30000)) << args.join(' ').toStdString();
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    const QByteArray err = p.readAllStandardError();
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(err), err};
 }
 
 const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
@@ -195,4 +207,116 @@ TEST(CliShipped, RealisticCharacterOverTheDefaultCatalogue)
     EXPECT_LE(o["total"].toDouble(), 2500);
     EXPECT_EQ(o["money"].toDouble() + o["total"].toDouble(), 2500);
     EXPECT_GT(o["results"].toObject()["Sila"].toString().toInt(), 15);
+}
+
+// Output that cannot be written, hostile item names, the code page and the
+// messages' causes: each case once went wrong.
+TEST(CliFaults, WritesAreCheckedNamesShownSafelyMessagesSayTheCause)
+{
+    ProgramDir dir;
+    // A UTF-8 table, so that a name can hold what Windows-1251 lacks.
+    const QString name = QStringLiteral("Кольцо 中\x1B]0;title\x07\r\nfake");
+    Table table = itemTable({item("ring", name, 10)});
+    table.records[0].values[1] = name.toUtf8();
+    dir.write(bytes(table));
+    writeFile(dir.root.filePath("Data/Subjects.cpg"), "UTF-8");
+    QStringEncoder cp1251("windows-1251");
+    const QByteArray shown = QStringLiteral("Кольцо 中\uFFFD]0;title\uFFFD\uFFFD\uFFFDfake\n").toUtf8();
+
+    struct Case {
+        const char *what;
+        QStringList args;
+        Stdout to;
+        int status;
+        QByteArray out;   // what stdout holds
+        QByteArray err;   // what stderr holds
+        QByteArray never; // on neither
+    };
+    const QString data = dir.data();
+    const Case cases[] = {
+        {"a full disk", {"--data", data}, Stdout::FullDisk, 1, {}, "cannot write the output: No space left", {}},
+        {"help to a full disk", {"--help"}, Stdout::FullDisk, 1, {}, "cannot write the output", {}},
+        {"a closed stdout", {"--data", data}, Stdout::Closed, 1, {}, "cannot write the output", {}},
+        {"controls in a name", {"--data", data, "--money", "500"}, Stdout::Pipe, 0, shown, {}, "\x1B"},
+        {"cp1251 report",
+         {"--data", data, "--money", "500", "--encoding", "cp1251"},
+         Stdout::Pipe,
+         0,
+         cp1251.encode(QStringLiteral("Кольцо ??]0;title???fake\n")),
+         {},
+         "\x1A"},
+        {"cp1251 usage error",
+         {"--encoding", "cp1251", "--race", "Эльфы"},
+         Stdout::Pipe,
+         2,
+         {},
+         cp1251.encode(QStringLiteral("unknown race 'Эльфы'; accepted: Эльф (El)")),
+         "Эльфы"},
+        {"cp1251 failure",
+         {"--data", data, "--money", "中", "--encoding", "cp1251"},
+         Stdout::Pipe,
+         1,
+         {},
+         "'?' is not a valid floating point value",
+         "\x1A"},
+        {"empty --data", {"--data", ""}, Stdout::Pipe, 2, {}, "option --data needs a directory name", "exist"},
+        {"a file as --data", {"--data", dir.table()}, Stdout::Pipe, 1, {}, "Subjects.DBF is not a directory", "exist"},
+        {"a value for --json", {"--json=1"}, Stdout::Pipe, 2, {}, "option --json takes no value", "unknown"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result r = pick(c.args, c.to);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(c.out.isEmpty() ? r.out.isEmpty() : r.out.contains(c.out)) << r.out.toStdString();
+        EXPECT_TRUE(c.err.isEmpty() ? r.err.isEmpty() : r.rawErr.contains(c.err)) << r.err.toStdString();
+        if (!c.never.isEmpty()) {
+            EXPECT_FALSE(r.out.contains(c.never));
+            EXPECT_FALSE(r.rawErr.contains(c.never));
+        }
+    }
+}
+
+namespace {
+
+// Writes `data` to a path given as bytes, which QFile could not name.
+void writeRaw(const QByteArray &path, const QByteArray &data, mode_t mode = 0644)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0) << path.toStdString();
+    EXPECT_EQ(::write(fd, data.constData(), std::size_t(data.size())), data.size());
+    ::close(fd);
+}
+
+} // namespace
+
+// Installed under a folder whose name is not valid UTF-8 and started through
+// a link from elsewhere, the program reads the Data folder beside its real
+// file, never the one in the current directory.
+TEST(CliDataDirectory, BesideTheRealProgramEvenUnderANameThatIsNotText)
+{
+    QTemporaryDir root;
+    const QByteArray home = QFile::encodeName(root.path()) + "/Games\xFF\xFE";
+    ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(home + "/Data", 0755), 0);
+    QFile program(QStringLiteral(VESTOR_PICK));
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    writeRaw(home + "/vestor-pick", program.readAll(), 0755);
+    writeRaw(home + "/Data/Subjects.DBF", bytes(itemTable({item("ring", "Своё кольцо", 10, {{1, 2}})})));
+    ASSERT_EQ(::symlink((home + "/vestor-pick").constData(), QFile::encodeName(root.filePath("link")).constData()), 0);
+
+    ProgramDir elsewhere; // a foreign table in the current directory
+    elsewhere.write({item("ring", "Чужое кольцо", 10, {{1, 2}})});
+    QProcess p;
+    p.setWorkingDirectory(elsewhere.root.path());
+    p.start(root.filePath("link"), {"--money", "1000", "--need", "sila=2"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("Своё кольцо"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("Чужое"))) << out.toStdString();
+    // QTemporaryDir cannot name what it would remove.
+    for (const char *file : {"/Data/Subjects.DBF", "/vestor-pick"})
+        ::unlink(home + file);
+    ::rmdir(home + "/Data");
+    ::rmdir(home.constData());
 }

@@ -219,6 +219,9 @@ TEST_F(PickRun, SameRingFourTimesAndFractionalTotal)
     EXPECT_EQ(w.result[2], "12");
     EXPECT_EQ(need(2), 8);
     EXPECT_NEAR(p.Money, 58.8, 1e-9);
+    // What the run spent is the total the report states, exactly.
+    EXPECT_EQ(p.spent(), 100 - p.Money);
+    EXPECT_NEAR(p.spent(), 41.2, 1e-9);
 }
 
 TEST_F(PickRun, EmptySlotLeavesTheStatForTheNext)

@@ -3,6 +3,10 @@
 
 #include "TestTable.h"
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using namespace testdbf;
 using vestor::Catalogue;
 
@@ -66,11 +70,14 @@ TEST(Damage, NumbersThatAreNotPlainDecimalsAreRefusedWithTheirText)
     EXPECT_TRUE(message.contains(QStringLiteral("'12?3'"))) << message.toStdString();
 }
 
+// Every header fault, each refused with a message naming the file and the fault.
 TEST(Damage, HeaderFaultsAreNamed)
 {
-    QByteArray caseTwin = goodTable();
-    caseTwin.replace(32 + 32, 4, "type"); // NAME renamed to "type", twin of TYPE
-    QByteArray noWidth = patched(32 + 16, {0});
+    auto renamed = [](int field, const char *name) {
+        QByteArray b = goodTable();
+        b.replace(32 + 32 * field, 11, QByteArray(name).leftJustified(11, '\0'));
+        return b;
+    };
     QByteArray twoTerminators = goodTable();
     twoTerminators[32 + 5 * 32] = 0x0D; // the list ends after five fields
     const std::vector<std::pair<QByteArray, const char *>> cases = {
@@ -79,16 +86,29 @@ TEST(Damage, HeaderFaultsAreNamed)
         {goodTable().left(31), "holds 31 bytes"},
         {goodTable().left(32), "beyond the end of the file"},
         {goodTable().left(kHeaderLength - 1), "beyond the end of the file"},
+        {QByteArray("PK\x03\x04 a zip file, not a table at all").repeated(4), "not a dBase table"},
+        {patched(0, {0x04}), "dBase 7"},
         {patched(0, {0x8C}), "dBase 7"},
         {patched(0, {0x00}), "first byte is 0x00"},
         {patched(0, {0xFF}), "first byte is 0xff"},
+        {patched(4, {0x10, 0x27, 0, 0}), "declares 10000 records but the file holds only 2"},
         {patched(4, {0xFF, 0xFF, 0xFF, 0xFF}), "declares 4294967295 records but the file holds only 2"},
+        {goodTable().left(goodTable().size() - 100), "declares 2 records but the file holds only 1"},
+        {patched(8, {0, 0}), "header length 0"},
         {patched(8, {33, 0}), "header length 33"},
-        {patched(10, {0xFF, 0xFF}), "record length 65535"},
+        {patched(8, {0xFF, 0xFF}), "beyond the end of the file"},
+        {patched(8, {100, 0}), "field 3 runs past the end of the header"},
+        {patched(10, {0, 0}), "record length is 0"},
         {patched(10, {1, 0}), "record length 1"},
-        {caseTwin, "the field name 'type' appears twice"},
-        {noWidth, "field 'TYPE' has width 0"},
+        {patched(10, {0xFF, 0xFF}), "record length 65535"},
+        {patched(10, {(kRecordLength - 1) & 0xFF, (kRecordLength - 1) >> 8}), "disagrees with its fields"},
         {twoTerminators, "record length 439 disagrees with its fields, which take 175 bytes"},
+        {patched(32, {0x0D}), "it declares no fields"},
+        {renamed(0, "TYPEXXXXXXX"), "the name of field 1 ('TYPEXXXXXXX') is not terminated"},
+        {renamed(0, ""), "field 1 has no name"},
+        {renamed(1, "TYPE"), "the field name 'TYPE' appears twice"},
+        {renamed(1, "type"), "the field name 'type' appears twice"},
+        {patched(32 + 16, {0}), "field 'TYPE' has width 0"},
     };
     for (const auto &[data, expected] : cases) {
         const QString message = setUpMessage(data);
@@ -141,4 +161,72 @@ TEST(Damage, NoHeaderByteOrCutCrashesTheLoader)
     for (int length = 0; length < good.size(); length += 7)
         count += refused(good.left(length));
     EXPECT_GT(count, 300);
+}
+
+// Files that would hang, or load what is not there, are refused by name: a
+// FIFO (or a link to one) under the table's or the code page's name, and
+// records whose deletion flag is neither blank nor '*' (a zeroed tail, the
+// hole of a sparse file).
+TEST(Damage, HostileFilesAreRefusedByName)
+{
+    auto fifo = [](const QString &path) { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); };
+    auto flagged = [](char flag) {
+        QByteArray b = goodTable();
+        b[kHeaderLength + kRecordLength] = flag;
+        return b;
+    };
+    // Two more records declared, as zeros on disk or as a hole.
+    auto withEmptyTail = [](ProgramDir &dir, bool sparse) {
+        QByteArray b = goodTable().chopped(1); // without the end-of-file mark
+        b[4] = 4;
+        if (!sparse)
+            b += QByteArray(2 * kRecordLength, '\0');
+        dir.write(b);
+        if (sparse)
+            QFile(dir.table()).resize(b.size() + 2 * kRecordLength);
+    };
+    struct Case {
+        const char *what;
+        std::function<void(ProgramDir &)> make;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {"table is a FIFO",
+         [&](ProgramDir &d) {
+             d.write(QByteArray());
+             QFile::remove(d.table());
+             fifo(d.table());
+         },
+         {"Subjects.DBF", "not a regular file"}},
+        {"table links to a FIFO",
+         [&](ProgramDir &d) {
+             d.write(QByteArray());
+             QFile::remove(d.table());
+             fifo(d.root.filePath("pipe"));
+             QFile::link(d.root.filePath("pipe"), d.table());
+         },
+         {"Subjects.DBF", "not a regular file"}},
+        {"code page file is a FIFO",
+         [&](ProgramDir &d) {
+             d.write(goodTable());
+             fifo(d.data() + QStringLiteral("/Subjects.cpg"));
+         },
+         {"Subjects.cpg", "not a regular file"}},
+        {"NUL deletion flag",
+         [&](ProgramDir &d) { d.write(flagged('\0')); },
+         {"Subjects.DBF", "record 2 is marked neither live nor deleted (its first byte is 0x00)"}},
+        {"letter as deletion flag", [&](ProgramDir &d) { d.write(flagged('D')); }, {"record 2", "0x44"}},
+        {"zero-filled tail", [&](ProgramDir &d) { withEmptyTail(d, false); }, {"record 3", "0x00"}},
+        {"sparse tail", [&](ProgramDir &d) { withEmptyTail(d, true); }, {"record 3", "0x00"}},
+    };
+    for (const Case &c : cases) {
+        ProgramDir dir;
+        c.make(dir);
+        const QString message = errorOf([&] {
+            Catalogue catalogue;
+            catalogue.setUp(dir.program());
+        });
+        for (const QString &part : c.expected)
+            EXPECT_TRUE(message.contains(part)) << c.what << ": " << message.toStdString();
+    }
 }

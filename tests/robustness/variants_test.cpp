@@ -190,8 +190,11 @@ TEST(Variants, UnknownSidecarWordFallsBackToTheLanguageDriver)
 
 TEST(Variants, LanguageDriverByteChoosesTheCodePage)
 {
-    for (auto [driver, codec] :
-         {std::pair{0xC9, "windows-1251"}, {0x65, "IBM866"}, {0x26, "IBM866"}, {0x00, "windows-1251"}}) {
+    for (auto [driver, codec] : {std::pair{0xC9, "windows-1251"},
+                                 {0x57, "windows-1251"},
+                                 {0x65, "IBM866"},
+                                 {0x26, "IBM866"},
+                                 {0x00, "windows-1251"}}) {
         Table t = itemTable({item("ring", QString(), 10), item("helmet", QString(), 10)});
         t.languageDriver = std::uint8_t(driver);
         t.records[0].values[1] = QStringEncoder(codec).encode(kRing);
@@ -265,7 +268,6 @@ TEST(Variants, OnlyTheAsteriskMarksADeletedRecord)
     QByteArray data = bytes(itemTable(twoItems()));
     const int headerLength = 32 + 27 * 32 + 1;
     const int recordLength = 1 + 3 * 50 + 24 * 12;
-    data[headerLength] = '\0';               // some writers leave NUL for "not deleted"
-    data[headerLength + recordLength] = '*'; // deleted
+    data[headerLength + recordLength] = '*'; // deleted; any other flag but blank is refused (damage_test)
     EXPECT_EQ(loadNames(data), QStringList{kRing});
 }

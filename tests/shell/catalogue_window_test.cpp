@@ -4,6 +4,7 @@
 #include "CatalogueWindow.h"
 #include "Fixture.h"
 #include "ItemModel.h"
+#include "StatLabels.h"
 #include "Stats.h"
 
 #include <QApplication>
@@ -76,7 +77,7 @@ TEST(CatalogueModel, StatColumnsCarryTheCaptionsOfTheMainWindow)
 {
     TForm1 w;
     for (const vestor::Stat &s : vestor::stats()) {
-        const QString label = child<QLabel>(w, QLatin1String(s.neededLabel))->text();
+        const QString label = child<QLabel>(w, QLatin1String(vestor::kStatLabels[s.index - 1].needed))->text();
         EXPECT_EQ(ItemModel::caption(col(s.column)), label) << s.column;
     }
 }

@@ -1,6 +1,7 @@
 // The main window as designed: controls by design name, geometry, texts,
 // limits, tab order, and the key filters of the numeric fields.
 #include "Fixture.h"
+#include "StatLabels.h"
 #include "Stats.h"
 
 #include <QApplication>
@@ -95,35 +96,38 @@ TEST_F(Layout, EveryStatRowHasItsLabelsAndFields)
 {
     struct Column {
         const char *vestor::Stat::*field;
-        const char *vestor::Stat::*label;
+        const char *vestor::StatLabels::*label;
         int firstPanel;
     };
-    const Column columns[] = {{&vestor::Stat::currentField, &vestor::Stat::currentLabel, 1},
-                              {&vestor::Stat::neededField, &vestor::Stat::neededLabel, 3},
-                              {&vestor::Stat::resultField, &vestor::Stat::resultLabel, 7}};
+    const Column columns[] = {{&vestor::Stat::currentField, &vestor::StatLabels::current, 1},
+                              {&vestor::Stat::neededField, &vestor::StatLabels::needed, 3},
+                              {&vestor::Stat::resultField, &vestor::StatLabels::result, 7}};
     int fields = 0;
     for (const vestor::Stat &s : vestor::stats()) {
         const Row row = rowOf(s.index);
+        const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
         for (const Column &c : columns) {
             if (!(s.*c.field))
                 continue;
             ++fields;
             const QString panel = QStringLiteral("Panel%1").arg(c.firstPanel + row.panel);
-            const auto *label = child<QLabel>(w, QLatin1String(s.*c.label));
+            const char *labelName = labels.*c.label;
+            const auto *label = child<QLabel>(w, QLatin1String(labelName));
             auto *field = edit(s.*c.field);
             ASSERT_TRUE(label && field);
             EXPECT_EQ(label->text(), s.caption);
-            EXPECT_EQ(label->geometry(), QRect(8, row.labelTop, s.labelWidth, 13)) << s.*c.label;
-            EXPECT_EQ(label->parentWidget()->objectName(), panel) << s.*c.label;
+            EXPECT_EQ(label->buddy(), field) << labelName;
+            EXPECT_EQ(label->geometry(), QRect(8, row.labelTop, labels.width, 13)) << labelName;
+            EXPECT_EQ(label->parentWidget()->objectName(), panel) << labelName;
             // Nothing of the caption is cut off.
-            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << s.*c.label;
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << labelName;
             EXPECT_EQ(field->geometry(), QRect(88, row.fieldTop, 50, 21)) << s.*c.field;
             EXPECT_EQ(field->parentWidget()->objectName(), panel) << s.*c.field;
             EXPECT_EQ(field->text(), QStringLiteral("0"));
             const bool result = c.firstPanel == 7;
             EXPECT_EQ(field->isReadOnly(), result) << s.*c.field;
             if (!result) {
-                EXPECT_EQ(field->maxLength(), s.index >= 15 ? 4 : 3) << s.*c.field;
+                EXPECT_EQ(field->maxLength(), s.fieldLength) << s.*c.field;
             }
         }
     }
@@ -137,10 +141,13 @@ TEST_F(Layout, ListsAndOtherControlsStartAsDesigned)
     for (int i = 0; i < race->count(); ++i)
         races << race->itemText(i);
     EXPECT_EQ(races, QStringList({"Эльф", "Человек", "Гном", "Орк", "Хоббит", "Дракон"}));
+    // The race table that the pick and the command line use lists the same races.
+    for (const vestor::Race &r : vestor::races())
+        EXPECT_EQ(races.indexOf(r.name), &r - vestor::races().data()) << r.code;
     EXPECT_EQ(race->currentText(), QStringLiteral("Эльф"));
     auto *level = child<QComboBox>(w, "ComboBox2");
-    ASSERT_EQ(level->count(), 13);
-    for (int i = 0; i < 13; ++i)
+    ASSERT_EQ(level->count(), vestor::kTopLevel);
+    for (int i = 0; i < vestor::kTopLevel; ++i)
         EXPECT_EQ(level->itemText(i), QString::number(i + 1));
     EXPECT_EQ(level->currentText(), QStringLiteral("1"));
     EXPECT_FALSE(race->isEditable());

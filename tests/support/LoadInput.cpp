@@ -1,27 +1,25 @@
-#pragma once
-
-// One fuzz input through the whole load: its bytes become Data/Subjects.DBF
-// (and, after a leading "CPG:<word>\n", the .cpg sidecar) in `programDir`,
-// the catalogue is set up there and one best-item query is run and read.
-// Throws vestor::Error when the input is refused, as it should be.
+#include "LoadInput.h"
 
 #include "Catalogue.h"
 
-#include <QByteArrayView>
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
 
 namespace vestorfuzz {
 
-inline void writeBytes(const QString &path, QByteArrayView bytes)
+namespace {
+
+void writeBytes(const QString &path, QByteArrayView bytes)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes.data(), bytes.size()) != bytes.size())
         throw std::runtime_error("cannot write " + path.toStdString()); // the harness's trouble, not the input's
 }
 
-inline void loadAndQuery(QByteArrayView input, const QString &programDir)
+} // namespace
+
+void loadAndQuery(QByteArrayView input, const QString &programDir)
 {
     const QString data = programDir + QStringLiteral("/Data");
     QDir().mkpath(data);

@@ -1,0 +1,162 @@
+#include "Options.h"
+
+#include "Stats.h"
+
+#include <QCommandLineParser>
+
+namespace vestor::cli {
+
+namespace {
+
+// Options that take no value, and those that take one.
+const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"), QStringLiteral("json")};
+const QStringList kValued{QStringLiteral("data"),    QStringLiteral("race"), QStringLiteral("level"),
+                          QStringLiteral("money"),   QStringLiteral("have"), QStringLiteral("need"),
+                          QStringLiteral("encoding")};
+
+void declareOptions(QCommandLineParser &parser)
+{
+    // Long options may come with one dash too; single letters do not combine.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // The help text is ours; the descriptions here are never shown.
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    parser.addOption(QCommandLineOption(QStringLiteral("json")));
+    for (const QString &name : kValued)
+        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("VALUE")));
+}
+
+// The option an argument spells ("--json" of "--json=1") and its bare name.
+std::pair<QString, QString> optionSpelled(const QString &argument)
+{
+    const QString spelled = argument.section(u'=', 0, 0);
+    return {spelled, spelled.mid(spelled.startsWith(QLatin1String("--")) ? 2 : 1)};
+}
+
+// What is wrong with a command line the parser refused, in our words where we have them.
+QString whatIsWrong(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (!argument.startsWith(u'-') || argument.size() < 2)
+            continue;
+        const auto [spelled, name] = optionSpelled(argument);
+        if (parser.unknownOptionNames().contains(name))
+            return QStringLiteral("unknown option '%1'").arg(spelled);
+        if (argument.contains(u'=') && kFlags.contains(name))
+            return QStringLiteral("option %1 takes no value; got '%2'").arg(spelled, argument);
+    }
+    const QString last = arguments.size() > 1 ? arguments.last() : QString();
+    if (last.startsWith(u'-') && !last.contains(u'=') && kValued.contains(optionSpelled(last).second))
+        return QStringLiteral("option %1 needs a value").arg(last);
+    return parser.errorText();
+}
+
+Encoding encodingNamed(const QString &value)
+{
+    if (value.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
+        return Encoding::Utf8;
+    if (value.compare(QLatin1String("cp1251"), Qt::CaseInsensitive) == 0)
+        return Encoding::Cp1251;
+    throw UsageError{QStringLiteral("unknown encoding '%1'; accepted: utf-8, cp1251").arg(value)};
+}
+
+const Race *raceNamed(const QString &value)
+{
+    QStringList accepted;
+    for (const Race &r : races()) {
+        if (value.compare(r.name, Qt::CaseInsensitive) == 0 ||
+            value.compare(QLatin1String(r.code), Qt::CaseInsensitive) == 0)
+            return &r;
+        accepted << QStringLiteral("%1 (%2)").arg(r.name, QLatin1String(r.code));
+    }
+    throw UsageError{QStringLiteral("unknown race '%1'; accepted: %2").arg(value, accepted.join(QStringLiteral(", ")))};
+}
+
+QString checkedLevel(const QString &value)
+{
+    bool digitsOnly = !value.isEmpty() && value.size() <= 3;
+    for (QChar c : value)
+        digitsOnly = digitsOnly && c >= u'0' && c <= u'9';
+    const int level = digitsOnly ? value.toInt() : 0;
+    if (level < 1 || level > kTopLevel)
+        throw UsageError{QStringLiteral("level '%1' is not a whole number from 1 to %2").arg(value).arg(kTopLevel)};
+    return value;
+}
+
+bool anyStat(const Stat &) { return true; }
+
+// "--have Sila=30" into the stat texts; --have takes only the stats that have a current value.
+void setStat(std::array<QString, kStatCount + 1> &texts, const QString &option, const QString &value)
+{
+    const bool currentOnly = option == QLatin1String("--have");
+    const qsizetype eq = value.indexOf(u'=');
+    if (eq < 0)
+        throw UsageError{QStringLiteral("%1 takes STAT=TEXT, as in %1 Sila=30; got '%2'").arg(option, value)};
+    const QString name = value.left(eq);
+    const Stat *s = statByName(name);
+    if (!s || (currentOnly && !s->hasCurrent()))
+        throw UsageError{QStringLiteral("unknown stat '%1' for %2; accepted (any letter case): %3")
+                             .arg(name, option, statNames(currentOnly ? hasCurrent : anyStat))};
+    texts[s->index] = value.mid(eq + 1);
+}
+
+QString checkedData(const QString &value)
+{
+    if (value.isEmpty())
+        throw UsageError{QStringLiteral("option --data needs a directory name; it was given an empty one")};
+    return value;
+}
+
+// The checked values of a command line the parser took.
+void readValues(const QCommandLineParser &parser, Options &o)
+{
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError{QStringLiteral("unexpected argument '%1'; every value follows its option")
+                             .arg(parser.positionalArguments().constFirst())};
+    o.help = parser.isSet(QStringLiteral("help"));
+    o.json = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("data")))
+        o.data = checkedData(parser.value(QStringLiteral("data")));
+    if (parser.isSet(QStringLiteral("race")))
+        o.race = raceNamed(parser.value(QStringLiteral("race")));
+    if (parser.isSet(QStringLiteral("level")))
+        o.level = checkedLevel(parser.value(QStringLiteral("level")));
+    if (parser.isSet(QStringLiteral("money")))
+        o.money = parser.value(QStringLiteral("money"));
+    // A later value of the same stat replaces an earlier one.
+    for (const QString &value : parser.values(QStringLiteral("have")))
+        setStat(o.have, QStringLiteral("--have"), value);
+    for (const QString &value : parser.values(QStringLiteral("need")))
+        setStat(o.need, QStringLiteral("--need"), value);
+}
+
+} // namespace
+
+Options::Options()
+{
+    have.fill(QStringLiteral("0"));
+    need.fill(QStringLiteral("0"));
+}
+
+Options parseOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    declareOptions(parser);
+    const bool parsed = parser.parse(arguments);
+    Options o;
+    // First the encoding, so that every later message is written in it.
+    if (parser.isSet(QStringLiteral("encoding")))
+        o.encoding = encodingNamed(parser.value(QStringLiteral("encoding")));
+    try {
+        if (!parsed)
+            throw UsageError{whatIsWrong(parser, arguments)};
+        readValues(parser, o);
+    } catch (UsageError &e) {
+        e.encoding = o.encoding;
+        throw;
+    }
+    return o;
+}
+
+} // namespace vestor::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Options.h"
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+#include <optional>
+
+namespace vestor::cli {
+
+// Text as a terminal or a text file gets it: control characters (which could
+// retitle a terminal or split a line) shown as U+FFFD, then encoded; in
+// Windows-1251 as the window saves, '?' for what the code page lacks.
+QByteArray terminalText(const QString &text, Encoding encoding);
+
+// Lines, each ended by a line break, as terminalText.
+QByteArray terminalLines(const QStringList &lines, Encoding encoding);
+
+// The lines of a text; a final line break ends the last line, not starts another.
+QStringList linesOf(const QString &text);
+
+// A JSON object that keeps its members in the order they were added
+// (QJsonObject sorts its keys). QJsonDocument encodes every key and value;
+// only the joining is done here. Members stand on lines of their own.
+class OrderedJsonObject
+{
+public:
+    OrderedJsonObject &add(const QString &key, const QJsonValue &value);
+    OrderedJsonObject &add(const QString &key, const OrderedJsonObject &object);
+    // UTF-8, indented by `indent` spaces per level.
+    QByteArray toJson(int indent = 2) const;
+
+private:
+    QByteArray toJson(int indent, int depth) const;
+    struct Member {
+        QByteArray key;                 // encoded
+        QJsonValue value;               // when not an object of ours
+        QList<OrderedJsonObject> inner; // one element when it is
+    };
+    QList<Member> members_;
+};
+
+// Writes all of `bytes` to `stream` and flushes it; the system's reason
+// when any of it could not be written.
+std::optional<QString> writeAll(FILE *stream, const QByteArray &bytes);
+
+// A closed standard stream is taken by /dev/null, read-only, so that no file
+// the program opens lands on it and a write there fails visibly.
+void guardStandardStreams();
+
+} // namespace vestor::cli

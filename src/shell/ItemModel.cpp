@@ -456,7 +456,7 @@ struct FoldedTexts {
     }
 };
 
-// The texts' order, four units at a time: only rows that tie so far are read
+// The texts' order, equal ones as they come, four units at a time: only rows that tie so far are read
 // again, so long common beginnings cost a pass each, not a comparison each.
 std::vector<std::uint32_t> alphabeticalOrder(const FoldedTexts &texts)
 {
@@ -494,22 +494,31 @@ std::vector<std::uint32_t> alphabeticalOrder(const FoldedTexts &texts)
 
 } // namespace
 
-std::vector<std::uint32_t> ItemModel::textRanks(int column) const
+void ItemModel::sortByText(int column)
 {
     FoldedTexts texts;
     QStringDecoder decoder(QStringDecoder::Utf8);
     QByteArray hold;
     for (Id id : shown_)
         texts.add(utf8(id, column, hold), decoder);
-    // Texts that differ only in letter case share a rank, so they keep file order.
     const std::vector<std::uint32_t> order = alphabeticalOrder(texts);
-    std::vector<std::uint32_t> rank(order.size());
-    std::uint32_t r = 0;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        r += k > 0 && texts.text(order[k]) != texts.text(order[k - 1]);
-        rank[order[k]] = r;
+    std::vector<Id> sorted;
+    sorted.reserve(shown_.size());
+    if (sortOrder_ == Qt::AscendingOrder) {
+        for (std::uint32_t i : order)
+            sorted.push_back(shown_[i]);
+    } else {
+        // Runs of equal texts from the last, each run still in file order.
+        for (std::size_t end = order.size(); end > 0;) {
+            std::size_t begin = end - 1;
+            while (begin > 0 && texts.text(order[begin - 1]) == texts.text(order[end - 1]))
+                --begin;
+            for (std::size_t k = begin; k < end; ++k)
+                sorted.push_back(shown_[order[k]]);
+            end = begin;
+        }
     }
-    return rank;
+    shown_.swap(sorted);
 }
 
 void ItemModel::rebuild()
@@ -529,8 +538,7 @@ void ItemModel::rebuild()
             return isAdded(shown_[i]) ? kNew : double(base_.recordNumber(int(shown_[i])));
         });
     } else if (sortColumn_ > kRecordColumn && isText(itemColumn(sortColumn_))) {
-        const std::vector<std::uint32_t> ranks = textRanks(itemColumn(sortColumn_));
-        sortBy<std::uint32_t>(shown_, sortOrder_, [&](std::uint32_t i) { return ranks[i]; });
+        sortByText(itemColumn(sortColumn_));
     } else if (sortColumn_ > kRecordColumn) {
         // Blank numbers first, as SQLite orders NULL.
         const int column = itemColumn(sortColumn_);

@@ -108,8 +108,8 @@ private:
     // A number cell; NaN for a blank one.
     double number(Id id, int column) const;
     bool passes(Id id) const;
-    // Each shown row's text of `column` as a rank in alphabetical order.
-    std::vector<std::uint32_t> textRanks(int column) const;
+    // Puts the shown rows in alphabetical order of `column`, letter case aside.
+    void sortByText(int column);
     void rebuild();
     Id newRow(const Row &values);
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Item tables of any size for the benchmarks, written straight to disk in
-// the shipped table's layout (dBase III, Windows-1251, C 50 and N 12.2).
+// Item tables of any size for the benchmarks, written by the program's own
+// writer in the shipped table's layout, and the same items as CSV.
 
 #include <QString>
 #include <cstdint>
@@ -12,5 +12,8 @@ namespace vestorbench {
 // types, races and levels, prices spread over three orders of magnitude,
 // and three or four non-zero stats per item. The same seed gives the same file.
 void writeItemTable(const QString &path, std::int64_t rows, std::uint32_t seed = 1);
+
+// The same items as writeItemTable's, as the UTF-8 CSV csv2dbf reads.
+void writeItemCsv(const QString &path, std::int64_t rows, std::uint32_t seed = 1);
 
 } // namespace vestorbench

@@ -130,6 +130,10 @@ int main(int argc, char **argv)
                                         std::stoll(argv[2]));
             return 0;
         }
+        if (command == QLatin1String("generate-csv") && argc == 4) {
+            vestorbench::writeItemCsv(QString::fromLocal8Bit(argv[3]), std::stoll(argv[2]));
+            return 0;
+        }
         if (command == QLatin1String("rss") && argc == 3) {
             QElapsedTimer t;
             t.start();
@@ -146,6 +150,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;
     }
-    std::fprintf(stderr, "usage: vestor_bench_tool generate ROWS DIR | rss DIR | statements DIR OUT\n");
+    std::fprintf(
+        stderr, "usage: vestor_bench_tool generate ROWS DIR | generate-csv ROWS FILE | rss DIR | statements DIR OUT\n");
     return 2;
 }

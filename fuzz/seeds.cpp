@@ -2,7 +2,7 @@
 // loader reads and damaged copies of each fault it refuses.
 // Usage: fuzz_seeds DIR
 
-#include "DbfWriter.h"
+#include "TestDbf.h"
 
 #include <QDir>
 #include <QStringEncoder>

@@ -17,7 +17,7 @@ struct ItemColumn {
 
 inline constexpr int kItemColumnCount = 27;
 // The column every best-item query filters by equality: the store indexes it while loading.
-inline constexpr std::string_view kTypeColumn = "TYPE";
+inline constexpr std::string_view kTypeColumnName = "TYPE";
 extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;
 
 // Stat index 1..18 -> the item column that carries that stat.

@@ -588,7 +588,7 @@ std::vector<Source> mapColumns(const DbfHeader &header, std::span<const ItemColu
 int typeColumnOf(std::span<const ItemColumn> declared)
 {
     for (std::size_t i = 0; i < declared.size(); ++i)
-        if (std::string_view(declared[i].name) == kTypeColumn)
+        if (std::string_view(declared[i].name) == kTypeColumnName)
             return int(i);
     return -1;
 }

@@ -26,20 +26,14 @@ double amount(const Query &q, const char *column) { return q.fieldByName(QString
 
 const std::array<Slot, 12> &slotOrder()
 {
+    // clang-format off
     static const std::array<Slot, 12> order{{
-        {12, "2hand", "armor"},
-        {11, "2hand", "armor"},
-        {10, "ponogi", "ponogi"},
-        {9, "ring", "ring"},
-        {8, "ring", "ring"},
-        {7, "ring", "ring"},
-        {6, "ring", "ring"},
-        {5, "pojas", "pojas"},
-        {4, "perchi", "perchi"},
-        {3, "helmet", "helmet"},
-        {2, "amulet", "amulet"},
-        {1, "lats", "lats"},
+        {12, "2hand", "armor"},  {11, "2hand", "armor"},  {10, "ponogi", "ponogi"},
+        {9, "ring", "ring"},     {8, "ring", "ring"},     {7, "ring", "ring"},
+        {6, "ring", "ring"},     {5, "pojas", "pojas"},   {4, "perchi", "perchi"},
+        {3, "helmet", "helmet"}, {2, "amulet", "amulet"}, {1, "lats", "lats"},
     }};
+    // clang-format on
     return order;
 }
 

@@ -3,8 +3,8 @@
 // A catalogue over a table the test writes into a fresh directory.
 
 #include "Catalogue.h"
-#include "DbfWriter.h"
 #include "Error.h"
+#include "TestDbf.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,14 +1,42 @@
-#include "DbfWriter.h"
+#include "TestDbf.h"
 
+#include "CodePage.h"
 #include "Columns.h"
 
+#include <QBuffer>
+#include <QDate>
 #include <QFile>
-#include <QStringEncoder>
+#include <algorithm>
 #include <stdexcept>
 
 namespace testdbf {
 
 namespace {
+
+const QDate kLastUpdate(2026, 12, 9);
+
+bool writerCanWrite(const Table &t)
+{
+    const auto plainField = [](const Field &f) {
+        return f.width >= 1 && f.width <= vestor::DbfWriter::kMaxFieldWidth && (f.type != 'C' || f.decimals == 0);
+    };
+    return t.version == 0x03 && t.afterTerminator.isEmpty() && t.textPadding == ' ' && !t.fields.empty() &&
+           std::ranges::all_of(t.fields, plainField);
+}
+
+QByteArray writtenByTheWriter(const Table &t)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    vestor::DbfWriter writer(buffer, QStringLiteral("test table"), t.fields, t.languageDriver, kLastUpdate);
+    for (const Record &r : t.records) {
+        writer.addRecord(r.deleted);
+        for (std::size_t i = 0; i < t.fields.size() && i < r.values.size(); ++i)
+            writer.setRaw(int(i), r.values[i]);
+    }
+    writer.finish();
+    return buffer.data();
+}
 
 void put16(QByteArray &b, int at, int v)
 {
@@ -22,11 +50,7 @@ void put32(QByteArray &b, int at, std::uint32_t v)
     put16(b, at + 2, int(v >> 16));
 }
 
-} // namespace
-
-QByteArray number(double value, int decimals) { return QByteArray::number(value, 'f', decimals); }
-
-QByteArray bytes(const Table &t)
+QByteArray builtByHand(const Table &t)
 {
     int recordLength = 1;
     for (const Field &f : t.fields)
@@ -35,9 +59,9 @@ QByteArray bytes(const Table &t)
 
     QByteArray out(32, '\0');
     out[0] = char(t.version);
-    out[1] = 126; // last update: 2026-12-09
-    out[2] = 12;
-    out[3] = 9;
+    out[1] = char(kLastUpdate.year() - 1900);
+    out[2] = char(kLastUpdate.month());
+    out[3] = char(kLastUpdate.day());
     put32(out, 4, std::uint32_t(t.records.size()));
     put16(out, 8, headerLength);
     put16(out, 10, recordLength);
@@ -68,6 +92,12 @@ QByteArray bytes(const Table &t)
     return out;
 }
 
+} // namespace
+
+QByteArray number(double value, int decimals) { return QByteArray::number(value, 'f', decimals); }
+
+QByteArray bytes(const Table &t) { return writerCanWrite(t) ? writtenByTheWriter(t) : builtByHand(t); }
+
 void writeFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
@@ -75,28 +105,17 @@ void writeFile(const QString &path, const QByteArray &data)
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
-std::vector<Field> itemFields()
-{
-    std::vector<Field> fields;
-    for (const vestor::ItemColumn &column : vestor::kItemColumns) {
-        if (column.kind == vestor::ColumnKind::String)
-            fields.push_back({column.name, 'C', 50, 0});
-        else
-            fields.push_back({column.name, 'N', 12, 2});
-    }
-    return fields;
-}
+std::vector<Field> itemFields() { return vestor::itemDbfColumns(); }
 
 Table itemTable(const std::vector<Item> &items)
 {
     Table t;
     t.fields = itemFields();
-    QStringEncoder cp1251("windows-1251");
     for (const Item &item : items) {
         Record r;
         r.deleted = item.deleted;
-        r.values = {cp1251.encode(item.type), cp1251.encode(item.name), number(item.price), cp1251.encode(item.race),
-                    number(item.urov)};
+        r.values = {vestor::cp1251::encode(item.type), vestor::cp1251::encode(item.name), number(item.price),
+                    vestor::cp1251::encode(item.race), number(item.urov)};
         for (int s = 0; s < 14; ++s)
             r.values.push_back(number(item.stats[s]));
         for (double a : item.armour)

@@ -1,7 +1,13 @@
 #pragma once
 
-// Writes real dBase files for the tests, byte by byte, so that a test can
-// also build every kind of damaged file.
+// Real dBase files for the tests, described as data. Tables the program's
+// own writer can produce are written by it; the shapes shapelib cannot write
+// (version bytes other than dBase III's, the block after the header's end
+// mark, NUL padding, text wider than 255 or with a hint in the decimals byte)
+// by a small byte builder here, so a test can also build every kind of
+// foreign or damaged file.
+
+#include "DbfWriter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,14 +18,10 @@
 
 namespace testdbf {
 
-struct Field {
-    std::string name;
-    char type = 'C';
-    int width = 50;
-    // For N and F the decimals; for C narrower than 256 written as is into
-    // the byte that FoxPro uses for long widths (some writers put a format hint there).
-    int decimals = 0;
-};
+// A column as the program's writer declares one. For a C field narrower
+// than 256 the byte builder writes `decimals` as is into the byte FoxPro uses
+// for long widths (some writers put a format hint there).
+using Field = vestor::DbfColumn;
 
 struct Record {
     std::vector<QByteArray> values; // raw field text, already encoded
@@ -36,7 +38,8 @@ struct Table {
 };
 
 // The file's bytes: header, descriptors, records (text left-aligned and
-// padded with textPadding, numbers right-aligned with blanks), end-of-file mark.
+// padded with textPadding, numbers right-aligned with blanks), end-of-file
+// mark; last update 2026-12-09.
 QByteArray bytes(const Table &table);
 
 void writeFile(const QString &path, const QByteArray &data);

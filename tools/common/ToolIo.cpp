@@ -1,0 +1,86 @@
+#include "ToolIo.h"
+
+#include "Error.h"
+#include "IoFailure.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <new>
+#include <unistd.h>
+
+namespace vestor::tool {
+
+QStringList arguments(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QFile::decodeName(argv[i]);
+    return args;
+}
+
+void printError(const QString &message)
+{
+    const QByteArray line = message.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
+}
+
+int usageError(const QString &tool, const QString &message)
+{
+    printError(QStringLiteral("%1: %2\nTry '%1 --help'.").arg(tool, message));
+    return kUsage;
+}
+
+std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                             qsizetype least, qsizetype most, const QString &expected)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOption(helpOption);
+    if (!parser.parse(args))
+        return usageError(tool, parser.errorText());
+    if (parser.isSet(helpOption))
+        return printToStdout(tool, help);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() < least || files.size() > most)
+        return usageError(tool, expected);
+    return files;
+}
+
+int printToStdout(const QString &tool, const QByteArray &text)
+{
+    QFile out;
+    openStdout(out);
+    const QString failure = ioFailure(out, [&] { return out.write(text) == text.size() && out.flush(); });
+    if (!failure.isEmpty()) {
+        printError(QStringLiteral("%1: cannot write to standard output: %2").arg(tool, failure));
+        return kFailed;
+    }
+    return kDone;
+}
+
+void openStdin(QFile &file)
+{
+    if (!file.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw Error(QStringLiteral("standard input: cannot open: %1").arg(file.errorString()));
+}
+
+void openStdout(QFile &file)
+{
+    if (!file.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        throw Error(QStringLiteral("standard output: cannot open: %1").arg(file.errorString()));
+}
+
+int guarded(const QString &tool, int (*body)(const QStringList &), const QStringList &args)
+{
+    try {
+        return body(args);
+    } catch (const Error &e) {
+        printError(e.message());
+    } catch (const std::bad_alloc &) {
+        printError(tool + QStringLiteral(": out of memory"));
+    }
+    return kFailed;
+}
+
+} // namespace vestor::tool

@@ -1,0 +1,43 @@
+#pragma once
+
+// What the catalogue keepers' tools share: their arguments, standard streams
+// whose every write is checked, and their exit statuses.
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+
+namespace vestor::tool {
+
+enum Exit { kDone = 0, kFailed = 1, kUsage = 2 };
+
+// The program's arguments, file names decoded as the system encodes them.
+QStringList arguments(int argc, char **argv);
+
+// A message on stderr, one line.
+void printError(const QString &message);
+
+// "TOOL: message" and the hint to --help on stderr; returns kUsage.
+int usageError(const QString &tool, const QString &message);
+
+// Parses a tool's command line: --help and between `least` and `most` file
+// names. Returns the names, or the exit status when the run ends here (the
+// help printed, or a usage error told with `expected`).
+std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                             qsizetype least, qsizetype most, const QString &expected);
+
+// Writes `text` to stdout and flushes it; a failure (a full disk, a closed
+// stdout) is reported on stderr and gives kFailed.
+int printToStdout(const QString &tool, const QByteArray &text);
+
+// Opens standard input or output as a device; "-" names them on the command line.
+inline const QString kStandardStream = QStringLiteral("-");
+void openStdin(QFile &file);
+void openStdout(QFile &file);
+
+// Runs `body`, turning every error it throws into a message and kFailed.
+int guarded(const QString &tool, int (*body)(const QStringList &), const QStringList &args);
+
+} // namespace vestor::tool

@@ -1,13 +1,11 @@
 #include "ItemModel.h"
 
-#include "CodePage.h"
-#include "Picker.h"
+#include "ItemCsv.h"
 #include "Stats.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUndoCommand>
 #include <algorithm>
@@ -20,10 +18,6 @@ namespace vestor {
 
 namespace {
 
-// The columns csv2dbf writes: text of at most 50 bytes, numbers N(12,2).
-constexpr int kTextBytes = 50;
-constexpr int kNumberWidth = 12;
-constexpr int kDecimals = 2;
 constexpr std::size_t kNowhere = std::numeric_limits<std::size_t>::max();
 const QColor kEdited(255, 244, 204);
 
@@ -38,35 +32,37 @@ const Heading kHeadings[] = {
     {"KORP", QStringLiteral("Корпус")}, {"NOGI", QStringLiteral("Ноги")},     {"RUKI", QStringLiteral("Руки")},
 };
 
-const int kType = ItemModel::itemColumn(ItemModel::viewColumn("TYPE"));
-const int kName = ItemModel::itemColumn(ItemModel::viewColumn("NAME"));
-const int kRace = ItemModel::itemColumn(ItemModel::viewColumn("RACE"));
 const int kLevel = ItemModel::itemColumn(ItemModel::viewColumn("UROV"));
 
-bool isText(int column) { return kItemColumns[column].kind == ColumnKind::String; }
+bool isText(int column) { return isTextColumn(column); }
 
-bool knownType(const QString &code)
+// A cell of a record as the model hands it round: QString, double, or an
+// invalid QVariant for a blank number.
+QVariant cellOf(const ItemRecord &r, int column)
 {
-    const auto &order = slotOrder();
-    return std::any_of(order.begin(), order.end(),
-                       [&](const Slot &s) { return code == QLatin1String(s.type1) || code == QLatin1String(s.type2); });
+    if (isText(column))
+        return r.text(column);
+    const auto n = r.number(column);
+    return n ? QVariant(*n) : QVariant();
 }
 
-bool knownRace(const QString &code)
+void setCell(ItemRecord &r, int column, const QVariant &v)
 {
-    const auto &list = races();
-    return code == QLatin1String("No") ||
-           std::any_of(list.begin(), list.end(), [&](const Race &r) { return code == QLatin1String(r.code); });
+    if (isText(column))
+        r.text(column) = v.toString();
+    else
+        r.number(column) = v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
 }
 
-// A warning for a code picks will never match; empty when the code is known.
-QString unknownCode(int column, const QString &code)
+// The warnings about `column` of `r`: a code no pick will ever match.
+QString codeWarning(const ItemRecord &r, int column)
 {
-    if (column == kType && !knownType(code))
-        return QStringLiteral("Тип «%1» не известен: подбор никогда не выберет эту вещь").arg(code);
-    if (column == kRace && !knownRace(code))
-        return QStringLiteral("Раса «%1» не известна: вещь не подойдёт ни одной расе").arg(code);
-    return {};
+    const QString prefix = QString::fromLatin1(kItemColumns[column].name) + u':';
+    QStringList mine;
+    for (const QString &w : itemRecordWarnings(r))
+        if (w.startsWith(prefix))
+            mine << w;
+    return mine.join(u'\n');
 }
 
 struct Checked {
@@ -74,33 +70,22 @@ struct Checked {
     QString error;
 };
 
-// The checks csv2dbf makes of a cell, for a value typed into the table.
+// The checks the item CSV makes of a cell, for a value typed into the
+// table; blanks around it are dropped, as the table would drop them.
 Checked checkCell(int column, const QString &typed)
 {
     const QString text = typed.trimmed();
+    QString problem;
     if (isText(column)) {
-        if (text.isEmpty())
-            return {{}, QStringLiteral("Пустое значение не допускается")};
-        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
-            return {{}, QStringLiteral("Управляющие символы не допускаются")};
-        char32_t missing = 0;
-        const auto bytes = cp1251::encodeExactly(text, &missing);
-        if (!bytes)
-            return {{},
-                    QStringLiteral("Символа «%1» нет в кодировке Windows-1251").arg(QString::fromUcs4(&missing, 1))};
-        if (bytes->size() > kTextBytes)
-            return {
-                {},
-                QStringLiteral("%1 байт в Windows-1251, допускается не более %2").arg(bytes->size()).arg(kTextBytes)};
+        if (auto bad = itemTextProblem(text))
+            return {{}, *bad};
         return {text, {}};
     }
-    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]{1,2})?$"));
-    if (!number.match(text).hasMatch())
-        return {{}, QStringLiteral("«%1» не число: знак, цифры и не более двух цифр после точки").arg(text)};
-    const double v = text.toDouble();
-    if (QString::number(v, 'f', kDecimals).size() > kNumberWidth)
-        return {{}, QStringLiteral("«%1» не помещается в %2 знаков").arg(text).arg(kNumberWidth)};
-    return {v, {}};
+    if (text.isEmpty())
+        return {QVariant(), {}}; // a blank field
+    if (const auto v = parseItemNumber(text.toUtf8(), problem))
+        return {*v, {}};
+    return {{}, problem};
 }
 
 std::uint64_t cellKey(std::uint32_t id, int column) { return std::uint64_t(id) * kItemColumnCount + column; }
@@ -207,7 +192,7 @@ void ItemModel::setFilter(const Filter &filter)
 QVariant ItemModel::value(Id id, int column) const
 {
     if (isAdded(id))
-        return added_[id - Id(base_.rowCount())][column];
+        return cellOf(added_[id - Id(base_.rowCount())], column);
     if (changedInColumn_[column]) {
         const auto it = changed_.find(cellKey(id, column));
         if (it != changed_.end())
@@ -226,19 +211,27 @@ QVariant ItemModel::loaded(Id id, int column) const
 
 ItemModel::Row ItemModel::row(Id id) const
 {
-    Row r;
+    if (isAdded(id))
+        return added_[id - Id(base_.rowCount())];
+    Row r = itemRecordAt(base_, int(id));
     for (int c = 0; c < kItemColumnCount; ++c)
-        r[c] = value(id, c);
+        if (isChanged(id, c))
+            setCell(r, c, value(id, c));
     return r;
 }
 
-std::vector<ItemModel::Row> ItemModel::rowsOf(const std::vector<Id> &ids) const
+std::vector<ItemModel::Row> ItemModel::fileRows() const
 {
     std::vector<Row> out;
-    out.reserve(ids.size());
-    for (Id id : ids)
-        out.push_back(row(id));
+    out.reserve(order_.size());
+    forEachFileRow([&](const Row &r) { out.push_back(r); });
     return out;
+}
+
+void ItemModel::forEachOf(const std::vector<Id> &ids, const std::function<void(const Row &)> &f) const
+{
+    for (Id id : ids)
+        f(row(id));
 }
 
 QString ItemModel::cellText(int itemColumn, const QVariant &value)
@@ -285,7 +278,7 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return isText(column) ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return column == kType || column == kRace ? unknownCode(column, value(id, column).toString()) : QString();
+        return column == kTypeColumn || column == kRaceColumn ? codeWarning(row(id), column) : QString();
     case Qt::BackgroundRole:
         if (isAdded(id) || isChanged(id, column))
             return QBrush(kEdited);
@@ -329,7 +322,7 @@ bool ItemModel::setData(const QModelIndex &index, const QVariant &typed, int rol
     if (before == checked.value)
         return true;
     undo_.push(new SetCell(*this, id, column, before, checked.value));
-    if (const QString warning = unknownCode(column, checked.value.toString()); !warning.isEmpty())
+    if (const QString warning = codeWarning(row(id), column); !warning.isEmpty())
         emit message(warning, false);
     return true;
 }
@@ -337,7 +330,7 @@ bool ItemModel::setData(const QModelIndex &index, const QVariant &typed, int rol
 void ItemModel::putCell(Id id, int column, const QVariant &v)
 {
     if (isAdded(id)) {
-        added_[id - Id(base_.rowCount())][column] = v;
+        setCell(added_[id - Id(base_.rowCount())], column, v);
     } else if (v == loaded(id, column)) {
         // Back to what the table holds: no longer an edit.
         changedInColumn_[column] -= int(changed_.erase(cellKey(id, column)));
@@ -385,10 +378,10 @@ bool ItemModel::passes(Id id) const
         return utf8(id, column, hold) == std::string_view(code.constData(), std::size_t(code.size()));
     };
     static const QByteArray any = QByteArrayLiteral("No");
-    auto raceAllows = [&](const QByteArray &code) { return is(kRace, code) || is(kRace, any); };
+    auto raceAllows = [&](const QByteArray &code) { return is(kRaceColumn, code) || is(kRaceColumn, any); };
     // A blank level fails, as UROV <= N does in the queries.
     auto levelAllows = [&](int level) { return number(id, kLevel) <= level; };
-    if (!f.type.isEmpty() && !is(kType, codes_.type))
+    if (!f.type.isEmpty() && !is(kTypeColumn, codes_.type))
         return false;
     if (!f.race.isEmpty() && !raceAllows(codes_.race))
         return false;
@@ -398,7 +391,7 @@ bool ItemModel::passes(Id id) const
         return false;
     if (f.name.isEmpty())
         return true;
-    const std::string_view name = utf8(id, kName, hold);
+    const std::string_view name = utf8(id, kNameColumn, hold);
     return QString::fromUtf8(name.data(), qsizetype(name.size())).contains(f.name, Qt::CaseInsensitive);
 }
 
@@ -613,13 +606,13 @@ void ItemModel::put(const std::vector<Placed> &placed)
 
 void ItemModel::addRow()
 {
+    // A row every check takes: the keeper changes what matters.
     Row blank;
-    for (int c = 0; c < kItemColumnCount; ++c)
-        blank[c] = isText(c) ? QVariant(QString()) : QVariant(0.0);
-    blank[kType] = QStringLiteral("ring");
-    blank[kName] = QStringLiteral("Новая вещь");
-    blank[kRace] = QStringLiteral("No");
-    blank[kLevel] = 1.0;
+    blank.numbers.fill(0.0);
+    blank.text(kTypeColumn) = QStringLiteral("ring");
+    blank.text(kNameColumn) = QStringLiteral("Новая вещь");
+    blank.text(kRaceColumn) = QStringLiteral("No");
+    blank.number(kLevel) = 1.0;
     const Placed p{newRow(blank), order_.size(), shown_.size()};
     undo_.push(new PlaceRows(*this, QStringLiteral("добавление строки"), std::vector<Placed>{p}));
 }

@@ -5,6 +5,7 @@
 // deleted rows). Picks keep reading the loaded table until a save.
 
 #include "Columns.h"
+#include "ItemRecord.h"
 #include "ItemRows.h"
 
 #include <QAbstractTableModel>
@@ -12,6 +13,7 @@
 #include <QVariant>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -30,9 +32,7 @@ public:
     // The view column of the item column named `name`; -1 if there is none.
     static int viewColumn(const char *name);
 
-    // One row's values by item column: QString for text, double for a
-    // number, an invalid QVariant for a blank number.
-    using Row = std::array<QVariant, kItemColumnCount>;
+    using Row = ItemRecord;
 
     struct Filter {
         QString type;     // a type code; empty for every type
@@ -57,9 +57,11 @@ public:
     // Every row of the window, edits included, deleted rows left out.
     int totalCount() const { return int(order_.size()); }
 
-    // Rows as the window has them: in file order, or as shown now.
-    std::vector<Row> fileRows() const { return rowsOf(order_); }
-    std::vector<Row> shownRows() const { return rowsOf(shown_); }
+    // Rows as the window has them: in file order, or as shown now; one at a
+    // time to `f`, so a table of any size is written in little memory.
+    std::vector<Row> fileRows() const;
+    void forEachFileRow(const std::function<void(const Row &)> &f) const { forEachOf(order_, f); }
+    void forEachShownRow(const std::function<void(const Row &)> &f) const { forEachOf(shown_, f); }
 
     // Edits, each one step to undo. Rows are view rows.
     void addRow();
@@ -100,7 +102,7 @@ private:
     QVariant value(Id id, int column) const;
     QVariant loaded(Id id, int column) const;
     Row row(Id id) const;
-    std::vector<Row> rowsOf(const std::vector<Id> &ids) const;
+    void forEachOf(const std::vector<Id> &ids, const std::function<void(const Row &)> &f) const;
     bool isAdded(Id id) const { return id >= Id(base_.rowCount()); }
     bool isChanged(Id id, int column) const;
     // A cell read without copying where it can be; `hold` keeps a copy alive otherwise.

@@ -165,7 +165,7 @@ TEST(CatalogueModel, EditsAreCheckedAsTheTableToolChecksThem)
         {"PRICE", "12.555", false, "6"},
         {"PRICE", "12,5", false, "6"},
         {"PRICE", "abc", false, "6"},
-        {"PRICE", "", false, "6"},
+        {"PRICE", "", true, ""}, // a blank field, as an empty CSV cell
         {"PRICE", "123456789012", false, "6"},
         {"NAME", QString(50, u'Ж'), true, QString(50, u'Ж')},
         {"NAME", QString(51, u'Ж'), false, "Медное кольцо"},
@@ -218,7 +218,7 @@ TEST(CatalogueModel, DuplicatesLandAfterTheirRowsInFileOrderWhateverTheSort)
     l.model.duplicateRows({0, 3});
     QStringList fileOrder;
     for (const auto &r : l.model.fileRows())
-        fileOrder << r[1].toString();
+        fileOrder << r.text(vestor::kNameColumn);
     EXPECT_EQ(fileOrder, QStringList({"Медное кольцо", "Кольцо гнома", "Шлем", "Шлем", "амулет эльфа", "амулет эльфа",
                                       "Кольцо силы"}));
 }

@@ -1,5 +1,9 @@
 #include "CatalogueWindow.h"
 
+#include "DbfWriter.h"
+#include "Error.h"
+#include "ErrorBox.h"
+#include "ItemCsv.h"
 #include "Picker.h"
 #include "Stats.h"
 
@@ -7,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +39,8 @@ constexpr int kRecordWidth = 48;
 constexpr int kCodeWidth = 60;
 constexpr int kNameWidth = 220;
 constexpr int kRowPadding = 6;
+constexpr int kShownFaults = 20; // an import's faults listed before "and N more"
+const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 
 // The type codes the slots ask for, each once, in slot order.
 QStringList typeCodes()
@@ -95,6 +102,7 @@ CatalogueWindow::CatalogueWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(makeFilters());
     layout->addWidget(makeButtons());
+    layout->addWidget(makeFileButtons());
     layout->addWidget(readOnly_);
     layout->addWidget(table_, 1);
     auto *status = new QHBoxLayout;
@@ -110,11 +118,27 @@ CatalogueWindow::CatalogueWindow(QWidget *parent)
             [this](bool clean) { setWindowTitle(clean ? kTitle : kTitle + QStringLiteral(" *")); });
 
     askUnsaved = [this] {
-        return QMessageBox::question(
-                   this, kTitle, QStringLiteral("Изменения в каталоге не сохранены. Отказаться от них?"),
-                   QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Discard
-                   ? Unsaved::Discard
-                   : Unsaved::Keep;
+        const auto answer =
+            QMessageBox::question(this, kTitle, QStringLiteral("Изменения в каталоге не сохранены. Сохранить их?"),
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return answer == QMessageBox::Save      ? Unsaved::Save
+               : answer == QMessageBox::Discard ? Unsaved::Discard
+                                                : Unsaved::Keep;
+    };
+    chooseCsv = [this](bool forWriting) {
+        return forWriting ? QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт CSV"), {}, kCsvFilter)
+                          : QFileDialog::getOpenFileName(this, QStringLiteral("Импорт CSV"), {}, kCsvFilter);
+    };
+    askImport = [this](int rows) {
+        QMessageBox box(QMessageBox::Question, kTitle,
+                        QStringLiteral("В файле %1 вещей. Заменить ими весь каталог или добавить в конец?").arg(rows),
+                        QMessageBox::Cancel, this);
+        QAbstractButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
+        QAbstractButton *append = box.addButton(QStringLiteral("Добавить"), QMessageBox::AcceptRole);
+        box.exec();
+        return box.clickedButton() == replace  ? ImportAs::Replace
+               : box.clickedButton() == append ? ImportAs::Append
+                                               : ImportAs::Cancel;
     };
 }
 
@@ -202,10 +226,11 @@ QWidget *CatalogueWindow::makeButtons()
 void CatalogueWindow::open(const ItemRows &rows, const QString &tablePath, const QString &why)
 {
     rows_ = rows;
+    tablePath_ = tablePath;
     model_->setRows(rows);
     const bool readOnly = !why.isEmpty() || !writable(tablePath);
     model_->setReadOnly(readOnly);
-    for (QWidget *w : editing_)
+    for (QWidget *w : editing_ + saving_)
         w->setEnabled(!readOnly);
     readOnly_->setVisible(readOnly);
     if (!why.isEmpty())
@@ -216,6 +241,99 @@ void CatalogueWindow::open(const ItemRows &rows, const QString &tablePath, const
     setWindowTitle(readOnly ? kTitle + QStringLiteral(" (только чтение)") : kTitle);
     message_->clear();
     applyFilter();
+}
+
+QWidget *CatalogueWindow::makeFileButtons()
+{
+    auto *box = new QWidget;
+    auto *row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto button = [&](const char *name, const QString &text, const std::function<void()> &handler) {
+        auto *b = named(new QPushButton(text), name);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, [handler] { runHandler(handler); });
+        row->addWidget(b);
+        return b;
+    };
+    QPushButton *save = button("SaveTable", QStringLiteral("Сохранить"), [this] { this->save(); });
+    save->setShortcut(QKeySequence::Save);
+    save->setToolTip(QStringLiteral("Записать каталог в таблицу вещей (%1)")
+                         .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    button("ExportCsv", QStringLiteral("Экспорт CSV"), [this] {
+        if (const QString path = chooseCsv(true); !path.isEmpty())
+            exportCsv(path);
+    });
+    QPushButton *import = button("ImportCsv", QStringLiteral("Импорт CSV"), [this] {
+        if (const QString path = chooseCsv(false); !path.isEmpty())
+            importCsv(path);
+    });
+    saving_ << save << import;
+    row->addStretch(1);
+    return box;
+}
+
+void CatalogueWindow::save()
+{
+    int record = 0;
+    saveItemTable(tablePath_,
+                  [&](ItemTableWriter &writer) {
+                      model_->forEachFileRow([&](const ItemRecord &r) {
+                          ++record;
+                          const std::vector<QString> problems = writer.write(r);
+                          if (!problems.empty())
+                              throw Error(
+                                  QStringLiteral("Строка %1 не может быть записана в таблицу: %2")
+                                      .arg(record)
+                                      .arg(QStringList(problems.begin(), problems.end()).join(QStringLiteral("; "))));
+                      });
+                      return true;
+                  },
+                  {.keepBackup = true});
+    model_->undoStack()->setClean();
+    showMessage(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(tablePath_)), false);
+    if (reload)
+        open(reload(), tablePath_);
+}
+
+void CatalogueWindow::exportCsv(const QString &path)
+{
+    saveAtomically(path, [&](QFileDevice &file) {
+        ItemCsvWriter writer(file, path);
+        model_->forEachShownRow([&](const ItemRecord &r) { writer.write(r); });
+        writer.finish();
+        return true;
+    });
+    showMessage(QStringLiteral("Записано вещей: %1 в %2").arg(model_->rowCount()).arg(QDir::toNativeSeparators(path)),
+                false);
+}
+
+void CatalogueWindow::importCsv(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("%1: cannot open: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    ItemCsvReader reader(file, QDir::toNativeSeparators(path));
+    std::vector<ItemRecord> rows;
+    QStringList faults, warnings;
+    while (auto row = reader.next()) {
+        faults.append(QStringList(row->problems.begin(), row->problems.end()));
+        warnings.append(QStringList(row->warnings.begin(), row->warnings.end()));
+        rows.push_back(std::move(row->record));
+    }
+    if (!faults.isEmpty()) {
+        const qsizetype more = faults.size() - kShownFaults;
+        throw Error(QStringLiteral("Файл не загружен, ошибок: %1\n").arg(faults.size()) +
+                    faults.mid(0, kShownFaults).join(u'\n') +
+                    (more > 0 ? QStringLiteral("\n... и ещё %1").arg(more) : QString()));
+    }
+    const ImportAs as = askImport(int(rows.size()));
+    if (as == ImportAs::Cancel)
+        return;
+    model_->importRows(rows, as == ImportAs::Replace);
+    showMessage(warnings.isEmpty() ? QStringLiteral("Загружено вещей: %1").arg(rows.size())
+                                   : QStringLiteral("Загружено вещей: %1; предупреждения:\n").arg(rows.size()) +
+                                         warnings.mid(0, kShownFaults).join(u'\n'),
+                false);
 }
 
 void CatalogueWindow::applyFilter()
@@ -262,7 +380,14 @@ bool CatalogueWindow::event(QEvent *event)
 void CatalogueWindow::closeEvent(QCloseEvent *event)
 {
     if (model_->modified()) {
-        if (askUnsaved() == Unsaved::Keep) {
+        const Unsaved answer = model_->readOnly() ? Unsaved::Discard : askUnsaved();
+        bool saved = false;
+        if (answer == Unsaved::Save)
+            runHandler([&] {
+                save();
+                saved = true;
+            });
+        if (answer == Unsaved::Keep || (answer == Unsaved::Save && !saved)) {
             event->ignore();
             return;
         }

@@ -34,8 +34,25 @@ public:
     std::function<std::pair<QString, int>()> player;
 
     // What to do with unsaved changes when the window closes.
-    enum class Unsaved { Discard, Keep };
+    enum class Unsaved { Save, Discard, Keep };
     std::function<Unsaved()> askUnsaved;
+    // Reads the table file again into the catalogue, so the next pick uses
+    // it, and returns its rows; set by the catalogue's owner.
+    std::function<ItemRows()> reload;
+    // The CSV file to write (`forWriting`) or read; empty on cancel.
+    std::function<QString(bool forWriting)> chooseCsv;
+    // Whether imported rows replace every row or follow them.
+    enum class ImportAs { Replace, Append, Cancel };
+    std::function<ImportAs(int rows)> askImport;
+
+    // "Сохранить": the window's rows become the table file (the old one kept
+    // as .bak), then the catalogue reads it. Throws Error; nothing changes then.
+    void save();
+    // "Экспорт CSV": the shown rows, in the order shown.
+    void exportCsv(const QString &path);
+    // "Импорт CSV": the file's rows as one unsaved change, or nothing when
+    // any row is faulty (every fault named FILE:LINE).
+    void importCsv(const QString &path);
 
     static const QString kTitle;
 
@@ -46,6 +63,7 @@ protected:
 private:
     QWidget *makeFilters();
     QWidget *makeButtons();
+    QWidget *makeFileButtons();
     void applyFilter();
     void showCount();
     void showMessage(const QString &text, bool refused);
@@ -62,7 +80,9 @@ private:
     QLabel *message_;
     QLabel *readOnly_;
     QList<QWidget *> editing_; // what read-only turns off
+    QList<QWidget *> saving_;  // what needs a writable table
     ItemRows rows_;
+    QString tablePath_;
 };
 
 } // namespace vestor

@@ -253,6 +253,10 @@ void TForm1::CatalogueButtonClick()
             const vestor::Race *race = vestor::raceByName(raceText());
             return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
         };
+        catalogueWindow_->reload = [this] {
+            catalogue_->reload();
+            return catalogue_->table1.rows();
+        };
     }
     if (!catalogueWindow_->isVisible()) {
         const vestor::Table &table = catalogue_->table1;

@@ -3,6 +3,7 @@
 #include "Catalogue.h"
 #include "CatalogueWindow.h"
 #include "Fixture.h"
+#include "ItemCsv.h"
 #include "ItemModel.h"
 #include "StatLabels.h"
 #include "Stats.h"
@@ -329,6 +330,138 @@ TEST(CatalogueWindow, DeleteKeyInTheTableRemovesTheRowAndUndoBringsItBack)
     EXPECT_FALSE(names(cat->model()).contains(QStringLiteral("Кольцо гнома")));
     QTest::keyClick(cat, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(names(cat->model()).value(1), QStringLiteral("Кольцо гнома"));
+}
+
+} // namespace
+
+// ---- saving and CSV ----
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList loadedNames(const vestor::ItemRows &rows)
+{
+    QStringList out;
+    for (int r = 0; r < rows.rowCount(); ++r)
+        out << rows.text(vestor::kNameColumn, r);
+    return out;
+}
+
+TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
+{
+    Window w;
+    auto *cat = w.open();
+    const QByteArray before = bytesOf(w.dir.table());
+    ItemModel &m = cat->model();
+    ASSERT_TRUE(m.setData(m.index(1, col("NAME")), QStringLiteral("Кольцо гнома-кузнеца")));
+    ASSERT_TRUE(m.setData(m.index(1, col("SILA")), QStringLiteral("50")));
+    m.deleteRows({0});
+    m.addRow();
+    const auto edited = m.fileRows();
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    EXPECT_FALSE(m.modified());
+    EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), before) << "the previous table is kept";
+    // What the catalogue now serves is what the window held, read by the real loader.
+    const vestor::ItemRows &loaded = w.window->catalogue().table1.rows();
+    std::vector<vestor::ItemRecord> reread;
+    for (int r = 0; r < loaded.rowCount(); ++r)
+        reread.push_back(vestor::itemRecordAt(loaded, r));
+    EXPECT_EQ(reread, edited);
+    EXPECT_EQ(column(m, ItemModel::kRecordColumn), QStringList({"1", "2", "3", "4", "5"})) << "numbered anew";
+
+    // The next pick takes the strongest ring, which now is the edited one.
+    w.set("Edit2", "1000");
+    w.set("Edit9", "40");
+    w.combo(QStringLiteral("ComboBox1"))->setCurrentIndex(2); // Гном
+    w.window->ComboBox1Change();
+    w.combo(QStringLiteral("ComboBox2"))->setCurrentIndex(2); // 3
+    w.window->ComboBox2Change();
+    w.pick();
+    EXPECT_TRUE(w.memo().contains(QStringLiteral("Кольцо гнома-кузнеца"))) << w.memo().toStdString();
+}
+
+TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)
+{
+    // A price the loader reads but the item table's N(12,2) cannot hold.
+    testdbf::Table t = testdbf::itemTable(table());
+    for (auto &f : t.fields)
+        if (f.name == "PRICE")
+            f.width = 20;
+    t.records[0].values[2] = "1234567890123.5";
+    shelltest::ErrorBoxCatch box;
+    Window w;
+    w.dir.write(testdbf::bytes(t));
+    w.window->catalogue().reload();
+    auto *cat = w.open();
+    const QByteArray before = bytesOf(w.dir.table());
+    ASSERT_TRUE(cat->model().setData(cat->model().index(1, col("NAME")), QStringLiteral("Другое")));
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    ASSERT_EQ(box.texts.size(), 1);
+    EXPECT_TRUE(box.texts[0].contains(QStringLiteral("Строка 1"))) << box.texts[0].toStdString();
+    EXPECT_EQ(bytesOf(w.dir.table()), before);
+    EXPECT_FALSE(QFileInfo::exists(w.dir.table() + QStringLiteral(".bak")));
+    EXPECT_TRUE(cat->model().modified());
+    EXPECT_EQ(loadedNames(w.window->catalogue().table1.rows()).value(1), QStringLiteral("Кольцо гнома"));
+}
+
+TEST(CatalogueCsv, ExportedRowsImportAsTheSameRows)
+{
+    Window w;
+    auto *cat = w.open();
+    ItemModel &m = cat->model();
+    ASSERT_TRUE(m.setData(m.index(0, col("NAME")), QStringLiteral("Кольцо, \"кавычки\"")));
+    ASSERT_TRUE(m.setData(m.index(0, col("PRICE")), QStringLiteral("")));
+    ASSERT_TRUE(m.setData(m.index(2, col("PRICE")), QStringLiteral("-0.25")));
+    const auto all = m.fileRows();
+    const QString csv = w.dir.root.filePath(QStringLiteral("all.csv"));
+    cat->exportCsv(csv);
+
+    cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Replace; };
+    cat->importCsv(csv);
+    EXPECT_EQ(m.fileRows(), all);
+    m.undoStack()->undo();
+    EXPECT_EQ(m.fileRows(), all) << "one step, undone whole";
+
+    // Only what is shown is exported; appended rows follow the others.
+    ItemModel::Filter rings;
+    rings.type = QStringLiteral("ring");
+    m.setFilter(rings);
+    cat->exportCsv(csv);
+    m.setFilter({});
+    cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Append; };
+    cat->importCsv(csv);
+    EXPECT_EQ(m.totalCount(), 5 + 3);
+    EXPECT_EQ(names(m).mid(5), QStringList({"Кольцо, \"кавычки\"", "Кольцо гнома", "Кольцо силы"}));
+}
+
+TEST(CatalogueCsv, AFaultyFileImportsNothingAndNamesEachFaultByLine)
+{
+    Window w;
+    auto *cat = w.open();
+    const QString csv = w.dir.root.filePath(QStringLiteral("bad.csv"));
+    QByteArray text = vestor::itemCsvHeader() + '\n';
+    text += "ring,Хорошее,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+    text += "ring,Плохое,5.555,No,1" + QByteArray(",0").repeated(22) + '\n';
+    text += "ring,,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+    testdbf::writeFile(csv, text);
+    int asked = 0;
+    cat->askImport = [&](int) {
+        ++asked;
+        return vestor::CatalogueWindow::ImportAs::Append;
+    };
+    const QString message = testdbf::errorOf([&] { cat->importCsv(csv); });
+    EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:3: PRICE"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:4: NAME"))) << message.toStdString();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(cat->model().totalCount(), 5);
+    EXPECT_FALSE(cat->model().modified());
 }
 
 } // namespace

@@ -101,8 +101,10 @@ CatalogueWindow::CatalogueWindow(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(makeFilters());
-    layout->addWidget(makeButtons());
-    layout->addWidget(makeFileButtons());
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(makeButtons(), 1);
+    buttons->addWidget(makeFileButtons());
+    layout->addLayout(buttons);
     layout->addWidget(readOnly_);
     layout->addWidget(table_, 1);
     auto *status = new QHBoxLayout;
@@ -268,7 +270,6 @@ QWidget *CatalogueWindow::makeFileButtons()
             importCsv(path);
     });
     saving_ << save << import;
-    row->addStretch(1);
     return box;
 }
 

@@ -109,6 +109,24 @@ QString helpText()
                                  "[lines], \"results\": {\"Sila\": \"35\", ...}, \"money\": remaining, "
                                  "\"total\": spent}"),
                   QStringLiteral("vestor-pick --money 1000 --json")) +
+           option("--best",
+                  QStringLiteral("find the best set instead: the cheapest set that meets every need within the money, "
+                                 "or the closest when none does, proven by a solver (vestor-solve, beside "
+                                 "vestor-pick); with --json one object: {\"mode\": \"all-met\" or \"closest\", "
+                                 "\"proven\", \"gap\", \"sets\": [{\"items\", \"total\", \"yields\", "
+                                 "\"short\"}, ...], \"unreachable\", \"moneyNeeded\" when more money would do}"),
+                  QStringLiteral("vestor-pick --best --money 2000 --need Sila=20 --json")) +
+           option("--alternatives K",
+                  QStringLiteral("with --best: up to K further sets, in the same order, none holding an earlier "
+                                 "one (default: 4)")) +
+           option("--lock N",
+                  QStringLiteral("with --best: item N (its record number in Subjects.DBF, from 1, deleted records "
+                                 "counted) is in every set; repeat to lock it again or lock more")) +
+           option("--exclude N", QStringLiteral("with --best: item N is in no set; repeat for more")) +
+           option("--time-limit S",
+                  QStringLiteral("with --best: the most the search may take, in seconds (default: 10); when it "
+                                 "is reached, the best set found so far and its proven gap")) +
+           option("--greedy", QStringLiteral("with --best: the pick's set beside it, as \"greedy\"")) +
            option("--encoding ENC",
                   QStringLiteral("utf-8 (default) or cp1251: the encoding of the report and of "
                                  "the messages (the JSON object is always UTF-8)"),

@@ -3,16 +3,26 @@
 #include "Stats.h"
 
 #include <QCommandLineParser>
+#include <QLocale>
+#include <algorithm>
+#include <limits>
 
 namespace vestor::cli {
 
 namespace {
 
 // Options that take no value, and those that take one.
-const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"), QStringLiteral("json")};
-const QStringList kValued{QStringLiteral("data"),    QStringLiteral("race"), QStringLiteral("level"),
-                          QStringLiteral("money"),   QStringLiteral("have"), QStringLiteral("need"),
-                          QStringLiteral("encoding")};
+const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"), QStringLiteral("json"), QStringLiteral("best"),
+                         QStringLiteral("greedy")};
+const QStringList kValued{QStringLiteral("data"),     QStringLiteral("race"),         QStringLiteral("level"),
+                          QStringLiteral("money"),    QStringLiteral("have"),         QStringLiteral("need"),
+                          QStringLiteral("encoding"), QStringLiteral("alternatives"), QStringLiteral("lock"),
+                          QStringLiteral("exclude"),  QStringLiteral("time-limit")};
+// The options that only the best set takes.
+const QStringList kBestOnly{QStringLiteral("greedy"), QStringLiteral("alternatives"), QStringLiteral("lock"),
+                            QStringLiteral("exclude"), QStringLiteral("time-limit")};
+constexpr int kMostAlternatives = 20;
+constexpr double kLongestTimeLimit = 3600;
 
 void declareOptions(QCommandLineParser &parser)
 {
@@ -21,6 +31,8 @@ void declareOptions(QCommandLineParser &parser)
     // The help text is ours; the descriptions here are never shown.
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     parser.addOption(QCommandLineOption(QStringLiteral("json")));
+    parser.addOption(QCommandLineOption(QStringLiteral("best")));
+    parser.addOption(QCommandLineOption(QStringLiteral("greedy")));
     for (const QString &name : kValued)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("VALUE")));
 }
@@ -86,6 +98,52 @@ QString checkedLevel(const QString &value)
 
 bool anyStat(const Stat &) { return true; }
 
+// A whole number from `least` to `most`, digits only.
+std::int64_t wholeNumber(const QString &option, const QString &value, std::int64_t least, std::int64_t most)
+{
+    bool ok = !value.isEmpty() && std::all_of(value.begin(), value.end(), [](QChar c) { return c.isDigit(); });
+    const qlonglong n = ok ? value.toLongLong(&ok) : 0;
+    if (!ok || n < least || n > most)
+        throw UsageError{QStringLiteral("%1 takes a whole number from %2 to %3; got '%4'")
+                             .arg(option)
+                             .arg(least)
+                             .arg(most)
+                             .arg(value)};
+    return n;
+}
+
+double seconds(const QString &value)
+{
+    bool ok = false;
+    const double s = QLocale::c().toDouble(value, &ok);
+    if (!ok || !(s > 0) || s > kLongestTimeLimit)
+        throw UsageError{QStringLiteral("--time-limit takes seconds, more than 0 and at most %1, as in "
+                                        "--time-limit 2.5; got '%2'")
+                             .arg(kLongestTimeLimit)
+                             .arg(value)};
+    return s;
+}
+
+// What only --best takes, checked.
+void readBestValues(const QCommandLineParser &parser, Options &o)
+{
+    o.best = parser.isSet(QStringLiteral("best"));
+    for (const QString &name : kBestOnly)
+        if (!o.best && parser.isSet(name))
+            throw UsageError{QStringLiteral("option --%1 goes with --best").arg(name)};
+    o.withGreedy = parser.isSet(QStringLiteral("greedy"));
+    if (parser.isSet(QStringLiteral("alternatives")))
+        o.alternatives = int(wholeNumber(QStringLiteral("--alternatives"), parser.value(QStringLiteral("alternatives")),
+                                         0, kMostAlternatives));
+    if (parser.isSet(QStringLiteral("time-limit")))
+        o.timeLimit = seconds(parser.value(QStringLiteral("time-limit")));
+    const std::int64_t lastRecord = std::numeric_limits<std::int32_t>::max();
+    for (const QString &value : parser.values(QStringLiteral("lock")))
+        o.locked.push_back(wholeNumber(QStringLiteral("--lock"), value, 1, lastRecord));
+    for (const QString &value : parser.values(QStringLiteral("exclude")))
+        o.excluded.push_back(wholeNumber(QStringLiteral("--exclude"), value, 1, lastRecord));
+}
+
 // "--have Sila=30" into the stat texts; --have takes only the stats that have a current value.
 void setStat(std::array<QString, kStatCount + 1> &texts, const QString &option, const QString &value)
 {
@@ -129,6 +187,7 @@ void readValues(const QCommandLineParser &parser, Options &o)
         setStat(o.have, QStringLiteral("--have"), value);
     for (const QString &value : parser.values(QStringLiteral("need")))
         setStat(o.need, QStringLiteral("--need"), value);
+    readBestValues(parser, o);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace vestor {
 struct Stat;
@@ -34,6 +36,14 @@ struct Options {
     // Indexed by stat index 1..18, element 0 unused: the texts the stat fields would hold.
     std::array<QString, kStatCount + 1> have;
     std::array<QString, kStatCount + 1> need;
+
+    // The best set instead of the pick (--best), and what it takes.
+    bool best = false;
+    bool withGreedy = false; // --greedy: the pick's set beside it
+    int alternatives = 4;
+    double timeLimit = 10;              // seconds
+    std::vector<std::int64_t> locked;   // record numbers, once per --lock
+    std::vector<std::int64_t> excluded; // record numbers
 
     Options();
 };

@@ -81,16 +81,38 @@ OrderedJsonObject &OrderedJsonObject::add(const QString &key, const OrderedJsonO
     return *this;
 }
 
+OrderedJsonObject &OrderedJsonObject::add(const QString &key, const QList<OrderedJsonObject> &objects)
+{
+    members_.append({encoded(key, {}), {}, objects, true});
+    return *this;
+}
+
 QByteArray OrderedJsonObject::toJson(int indent) const { return toJson(indent, 1) + '\n'; }
+
+QByteArray OrderedJsonObject::arrayJson(const QList<OrderedJsonObject> &objects, int indent, int depth) const
+{
+    if (objects.isEmpty())
+        return "[]";
+    const QByteArray element(indent * (depth + 1), ' ');
+    QByteArray out = "[";
+    for (qsizetype i = 0; i < objects.size(); ++i)
+        out += (i ? ",\n" : "\n") + element + objects[i].toJson(indent, depth + 2);
+    return out + '\n' + QByteArray(indent * depth, ' ') + ']';
+}
 
 QByteArray OrderedJsonObject::toJson(int indent, int depth) const
 {
+    if (members_.isEmpty())
+        return "{}";
     const QByteArray inside(indent * depth, ' ');
     QByteArray out = "{";
     for (qsizetype i = 0; i < members_.size(); ++i) {
         const Member &m = members_[i];
         out += (i ? ",\n" : "\n") + inside + m.key + ": ";
-        out += m.inner.isEmpty() ? encoded(m.value, inside, indent) : m.inner.front().toJson(indent, depth + 1);
+        if (m.array)
+            out += arrayJson(m.inner, indent, depth);
+        else
+            out += m.inner.isEmpty() ? encoded(m.value, inside, indent) : m.inner.front().toJson(indent, depth + 1);
     }
     return out + '\n' + QByteArray(indent * (depth - 1), ' ') + '}';
 }

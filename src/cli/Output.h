@@ -31,6 +31,8 @@ class OrderedJsonObject
 public:
     OrderedJsonObject &add(const QString &key, const QJsonValue &value);
     OrderedJsonObject &add(const QString &key, const OrderedJsonObject &object);
+    // An array of such objects, each on lines of its own.
+    OrderedJsonObject &add(const QString &key, const QList<OrderedJsonObject> &objects);
     // UTF-8, indented by `indent` spaces per level.
     QByteArray toJson(int indent = 2) const;
 
@@ -39,8 +41,10 @@ private:
     struct Member {
         QByteArray key;                 // encoded
         QJsonValue value;               // when not an object of ours
-        QList<OrderedJsonObject> inner; // one element when it is
+        QList<OrderedJsonObject> inner; // one element when it is, or the array's
+        bool array = false;
     };
+    QByteArray arrayJson(const QList<OrderedJsonObject> &objects, int indent, int depth) const;
     QList<Member> members_;
 };
 

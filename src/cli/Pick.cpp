@@ -24,13 +24,19 @@ void setUpCatalogue(Catalogue &catalogue, const QString &dataDir, const Options 
     catalogue.levelChanged(options.level);
 }
 
-QByteArray greedyPick(Catalogue &catalogue, const Options &options)
+TextWindow windowOf(const Options &options)
 {
     TextWindow window;
     window.race = options.race->name;
     window.money = options.money;
     window.current = options.have;
     window.needed = options.need;
+    return window;
+}
+
+QByteArray greedyPick(Catalogue &catalogue, const Options &options)
+{
+    TextWindow window = windowOf(options);
     Picker picker(window, catalogue);
     picker.Button1Click();
     if (!options.json)

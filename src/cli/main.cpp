@@ -1,5 +1,6 @@
 // vestor-pick: the pick of the main window, run from the command line.
 
+#include "Best.h"
 #include "Catalogue.h"
 #include "Error.h"
 #include "Options.h"
@@ -37,7 +38,7 @@ QByteArray run(const Options &options)
     Catalogue catalogue;
     const QString data = options.data ? *options.data : dataDirectory(programFilePath());
     setUpCatalogue(catalogue, data, options);
-    return greedyPick(catalogue, options);
+    return options.best ? bestPick(catalogue, options) : greedyPick(catalogue, options);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include "BestWindow.h"
 #include "Catalogue.h"
 #include "CatalogueWindow.h"
 #include "CharacterMenu.h"
@@ -23,6 +24,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTextCursor>
 #include <QTimer>
@@ -36,6 +39,9 @@
 const QString TForm1::kNewsAddress = QStringLiteral("http://vestor.example/news.php");
 
 namespace {
+
+// The best-set button: the size of BitBtn1, in the free strip to its left.
+const QRect kBestButtonGeometry(392, 416, 59, 25);
 
 // The character a key press types, as the key filters judge it, or none for
 // keys that type nothing (arrows, Home, End, Delete, Tab) and keep their
@@ -94,6 +100,7 @@ TForm1::TForm1(QWidget *parent)
     bind(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(ui->BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
     bind(ui->CatalogueButton, &QPushButton::clicked, &TForm1::CatalogueButtonClick);
+    addBestButton();
     bind(ui->ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
     bind(ui->ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
 
@@ -312,7 +319,9 @@ QString TForm1::askSaveFileName(const QString &lastName)
     return SaveDialog1->selectedFiles().constFirst();
 }
 
-void TForm1::BitBtn1Click()
+void TForm1::BitBtn1Click() { saveText(ui->Memo1->toPlainText()); }
+
+void TForm1::saveText(const QString &text)
 {
     const QString chosen = chooseSaveFile(saveFileName_);
     if (chosen.isEmpty())
@@ -321,8 +330,36 @@ void TForm1::BitBtn1Click()
     const QString fileName = vestor::reportFileName(chosen);
     if (QFileInfo::exists(fileName) && !confirmReplace(fileName))
         return;
-    vestor::writeReport(fileName, ui->Memo1->toPlainText());
+    vestor::writeReport(fileName, text);
 }
+
+// ---- the best set ----
+
+void TForm1::addBestButton()
+{
+    // In the free strip left of BitBtn1; outside the tab chain, so the designed tab order stays as it is.
+    auto *button = new QPushButton(QStringLiteral("Лучший"), this);
+    button->setObjectName(QStringLiteral("BestButton"));
+    button->setGeometry(kBestButtonGeometry);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setToolTip(QStringLiteral("Лучший комплект: самый дешёвый набор, выполняющий все требования, или "
+                                      "ближайший к ним, рядом с обычным подбором (Ctrl+B)"));
+    bind(button, &QPushButton::clicked, &TForm1::BestButtonClick);
+    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this);
+    bind(shortcut, &QShortcut::activated, &TForm1::BestButtonClick);
+}
+
+void TForm1::BestButtonClick()
+{
+    if (!bestWindow_)
+        bestWindow_ = new BestWindow(*this, this);
+    bestWindow_->show();
+    bestWindow_->raise();
+    bestWindow_->activateWindow();
+    bestWindow_->solve();
+}
+
+QString TForm1::levelText() const { return ui->ComboBox2->currentText(); }
 
 // ---- notification area and news link ----
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <unordered_map>
 
+class BestWindow;
 class QFileDialog;
 class QLineEdit;
 class QTimer;
@@ -43,6 +44,12 @@ public:
     static void Edit27KeyPress(QObject *Sender, QChar &Key);
     void Label33Click();
     void BitBtn1Click();
+    // "Лучший": opens the best-set window over the current inputs and starts its solve.
+    void BestButtonClick();
+    // Saves `text` as a report the way BitBtn1 saves the memo: the same dialog, name and question.
+    void saveText(const QString &text);
+    // The level as the level list shows it.
+    QString levelText() const;
     // The window's system command (SC_MINIMIZE = 0xF020 hides it into the
     // notification area); returns whether the command was taken here.
     bool WMGetSysCommand(unsigned command);
@@ -93,6 +100,7 @@ protected:
 #endif
 
 private:
+    void addBestButton();
     // Every handler runs through the one error boundary.
     template <typename Signal, typename Sender> void bind(Sender *sender, Signal signal, void (TForm1::*handler)());
     QString askSaveFileName(const QString &lastName);
@@ -120,4 +128,5 @@ private:
     int raceIndex_ = 0;
     int levelIndex_ = 0;
     bool quitRequested_ = false;
+    BestWindow *bestWindow_ = nullptr;
 };

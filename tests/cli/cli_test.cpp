@@ -183,7 +183,8 @@ TEST(CliHelp, ExplainsEveryOption)
     const Result r = pick({"--help"});
     EXPECT_EQ(r.status, 0);
     const QStringList lines = QString::fromUtf8(r.out).split('\n');
-    for (const char *option : {"--data", "--race", "--level", "--money", "--have", "--need", "--json", "--encoding"}) {
+    for (const char *option :
+         {"--data", "--race", "--level", "--money", "--have", "--need", "--json", "--encoding", "--best"}) {
         const auto explained = std::count_if(
             lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(QStringLiteral("  ") + option); });
         const auto example = std::count_if(lines.begin(), lines.end(), [&](const QString &l) {
@@ -320,3 +321,147 @@ TEST(CliDataDirectory, BesideTheRealProgramEvenUnderANameThatIsNotText)
     ::rmdir(home + "/Data");
     ::rmdir(home.constData());
 }
+
+namespace {
+
+// A table whose best sets are known; its first record is deleted, so record numbers start at 2.
+struct CliBest : ::testing::Test {
+    ProgramDir dir;
+    void SetUp() override
+    {
+        Item gone = item("amulet", "Удалённый", 1, {{1, 50}});
+        gone.deleted = true;
+        dir.write({gone, item("armor", "Меч", 100, {{1, 8}}),      // 2
+                   item("ring", "Кольцо злости", 5, {{4, 2}}),     // 3
+                   item("amulet", "Амулет", 30, {{1, 8}, {4, 6}}), // 4
+                   item("ring", "Кольцо силы", 10, {{1, 2}})});    // 5
+    }
+    Result run(QStringList args) { return pick(QStringList{"--data", dir.data(), "--best"} + args); }
+    QJsonObject json(QStringList args)
+    {
+        const Result r = run(args << "--json");
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).object();
+    }
+};
+
+QStringList names(const QJsonObject &set)
+{
+    QStringList out;
+    for (const QJsonValue &i : set["items"].toArray())
+        out << i["name"].toString();
+    return out;
+}
+
+TEST_F(CliBest, JsonObjectInTheDocumentedShape)
+{
+    const Result r = run({"--money", "1000", "--need", "Sila=8", "--need", "Zlost=6", "--json", "--greedy"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    // Members in the documented order.
+    QStringList order;
+    for (const QByteArray &line : r.out.split('\n'))
+        if (line.startsWith("  \""))
+            order << QString::fromUtf8(line.mid(3, line.indexOf('"', 3) - 3));
+    EXPECT_EQ(order, (QStringList{"mode", "proven", "gap", "sets", "unreachable", "greedy"}));
+    EXPECT_EQ(o["mode"].toString(), "all-met");
+    EXPECT_TRUE(o["proven"].toBool());
+    const QJsonObject best = o["sets"][0].toObject();
+    EXPECT_EQ(names(best), QStringList{"Амулет"});
+    const QJsonObject amulet = best["items"][0].toObject();
+    EXPECT_EQ(amulet["slot"].toInt(), 2);
+    EXPECT_EQ(amulet["record"].toInt(), 4);
+    EXPECT_EQ(amulet["type"].toString(), "amulet");
+    EXPECT_EQ(amulet["price"].toDouble(), 30);
+    EXPECT_EQ(best["total"].toDouble(), 30);
+    EXPECT_EQ(best["yields"].toObject().size(), 18);
+    EXPECT_EQ(best["yields"]["Sila"].toDouble(), 8);
+    EXPECT_TRUE(best["short"].toObject().isEmpty());
+    EXPECT_TRUE(o["unreachable"].toObject().isEmpty());
+    EXPECT_FALSE(o.contains("moneyNeeded"));
+    EXPECT_TRUE(o["greedy"]["items"].isArray());
+    EXPECT_GT(o["greedy"]["total"].toDouble(), 30);
+}
+
+TEST_F(CliBest, LockExcludeAndAlternativesByRecordNumber)
+{
+    struct Case {
+        QStringList args;
+        QStringList best;
+        int sets;
+    };
+    const std::vector<Case> cases{
+        {{"--lock", "2"}, {"Меч", "Кольцо злости", "Кольцо злости", "Кольцо злости"}, 1},
+        {{"--exclude", "4"}, {"Меч", "Кольцо злости", "Кольцо злости", "Кольцо злости"}, 1},
+        {{"--lock", "5", "--lock", "5"}, {"Кольцо силы", "Кольцо силы", "Амулет"}, 1},
+        {{"--alternatives", "3"}, {"Амулет"}, 2},
+    };
+    for (const Case &c : cases) {
+        const QJsonObject o = json(
+            QStringList{"--money", "1000", "--need", "Sila=8", "--need", "Zlost=6", "--alternatives", "0"} + c.args);
+        EXPECT_EQ(names(o["sets"][0].toObject()), c.best) << c.args.join(' ').toStdString();
+        EXPECT_EQ(o["sets"].toArray().size(), c.sets) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(CliBest, ClosestSetWithShortfallsWhatIsOutOfReachAndTheMoneyThatWouldDo)
+{
+    QJsonObject o = json({"--money", "20", "--need", "Sila=8", "--need", "Zlost=6", "--alternatives", "0"});
+    EXPECT_EQ(o["mode"].toString(), "closest");
+    EXPECT_EQ(o["moneyNeeded"].toDouble(), 30);
+    EXPECT_FALSE(o["sets"][0]["short"].toObject().isEmpty());
+
+    o = json({"--money", "1000", "--need", "Sila=100", "--alternatives", "0"});
+    const QJsonObject sila = o["unreachable"].toObject()["Sila"].toObject();
+    EXPECT_EQ(sila["needed"].toDouble(), 100);
+    EXPECT_EQ(sila["best"].toDouble(), 8 * 2 + 8 + 4 * 2);
+    EXPECT_FALSE(o.contains("moneyNeeded"));
+}
+
+TEST_F(CliBest, RussianReportWithoutJson)
+{
+    const Result r = run({"--money", "1000", "--need", "Sila=8", "--need", "Zlost=6", "--alternatives", "0"});
+    ASSERT_EQ(r.status, 0);
+    const QStringList lines = QString::fromUtf8(r.out).split('\n');
+    EXPECT_EQ(lines.value(0), QStringLiteral("Самый дешёвый комплект, выполняющий все требования:"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Слот 2: Амулет — 30")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Всего на сумму 30")));
+}
+
+TEST_F(CliBest, MistakesExitTwoAndFailuresOne)
+{
+    struct Case {
+        QStringList args;
+        int status;
+        const char *says;
+    };
+    const std::vector<Case> cases{
+        {{"--lock", "0"}, 2, "--lock"},
+        {{"--alternatives", "many"}, 2, "--alternatives"},
+        {{"--time-limit", "0"}, 2, "--time-limit"},
+        {{"--exclude", "-3"}, 2, "--exclude"},
+        {{"--lock", "77", "--money", "10"}, 1, "77"},
+        {{"--lock", "2", "--exclude", "2", "--money", "1000"}, 1, "2"},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
+    }
+    const Result alone = pick({"--data", dir.data(), "--greedy"});
+    EXPECT_EQ(alone.status, 2);
+    EXPECT_TRUE(alone.err.contains("--best"));
+}
+
+TEST_F(CliBest, ASolverFaultExitsOneWithAMessageAndNothingOnStdout)
+{
+    qputenv("VESTOR_SOLVE_FAULT", "abort");
+    const Result r = run({"--money", "1000", "--need", "Sila=8"});
+    qunsetenv("VESTOR_SOLVE_FAULT");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Решатель"))) << r.err.toStdString();
+}
+
+} // namespace

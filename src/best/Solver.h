@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Solve.h"
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+namespace vestor::best {
+
+// One solve in the solver process, driven by the caller's event loop, so a
+// window stays responsive; one at a time. A solver that crashes, talks
+// nonsense or outlives its time limit ends in failed(), never in a result.
+class Solver : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Solver(QObject *parent = nullptr);
+    ~Solver() override;
+
+    // Throws Error when a solve is already running or the inputs cannot be solved.
+    void start(std::shared_ptr<const Model> model, const Options &options);
+    // Stops the solver at once; neither signal follows.
+    void cancel();
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+
+signals:
+    void finished(const vestor::best::Result &result);
+    void failed(const QString &message);
+
+private:
+    void onFinished(int exitCode, QProcess::ExitStatus status);
+    void fail(const QString &message);
+
+    QProcess process_;
+    QTimer limit_;
+    std::shared_ptr<const Model> model_;
+    std::unique_ptr<Job> job_;
+};
+
+} // namespace vestor::best

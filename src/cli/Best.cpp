@@ -1,0 +1,96 @@
+#include "Best.h"
+
+#include "Catalogue.h"
+#include "Greedy.h"
+#include "Output.h"
+#include "Pick.h"
+#include "Report.h"
+#include "Solve.h"
+#include "TextWindow.h"
+
+namespace vestor::cli {
+
+namespace {
+
+using namespace vestor::best;
+
+QString statName(int stat) { return QString::fromLatin1(vestor::stat(stat).name); }
+
+OrderedJsonObject setJson(const Model &model, const ItemSet &set)
+{
+    QList<OrderedJsonObject> items;
+    for (const SetItem &i : set.items)
+        items.append(OrderedJsonObject()
+                         .add(QStringLiteral("slot"), i.slot)
+                         .add(QStringLiteral("record"), double(i.record))
+                         .add(QStringLiteral("name"), i.name)
+                         .add(QStringLiteral("type"), i.type)
+                         .add(QStringLiteral("price"), i.price));
+    OrderedJsonObject yields, shortBy;
+    for (const Stat &s : stats())
+        yields.add(statName(s.index), set.yields[s.index]);
+    for (int s : model.needStats())
+        if (set.shortBy[s] > 0)
+            shortBy.add(statName(s), set.shortBy[s]);
+    return OrderedJsonObject()
+        .add(QStringLiteral("items"), items)
+        .add(QStringLiteral("total"), set.total)
+        .add(QStringLiteral("yields"), yields)
+        .add(QStringLiteral("short"), shortBy);
+}
+
+OrderedJsonObject resultJson(const Model &model, const Result &r)
+{
+    QList<OrderedJsonObject> sets;
+    for (const ItemSet &s : r.sets)
+        sets.append(setJson(model, s));
+    OrderedJsonObject unreachable;
+    for (const Unreachable &u : r.unreachable)
+        unreachable.add(
+            statName(u.stat),
+            OrderedJsonObject().add(QStringLiteral("needed"), u.needed).add(QStringLiteral("best"), u.best));
+    OrderedJsonObject o;
+    o.add(QStringLiteral("mode"), r.allMet ? QStringLiteral("all-met") : QStringLiteral("closest"))
+        .add(QStringLiteral("proven"), r.proven)
+        .add(QStringLiteral("gap"), r.gap)
+        .add(QStringLiteral("sets"), sets)
+        .add(QStringLiteral("unreachable"), unreachable);
+    if (r.moneyNeeded)
+        o.add(QStringLiteral("moneyNeeded"), *r.moneyNeeded);
+    return o;
+}
+
+Inputs inputsOf(const TextWindow &window, const Options &options)
+{
+    Inputs in = inputsFrom(window, options.level.toInt());
+    for (std::int64_t record : options.locked)
+        ++in.locked[record];
+    in.excluded.insert(options.excluded.begin(), options.excluded.end());
+    return in;
+}
+
+} // namespace
+
+QByteArray bestPick(Catalogue &catalogue, const Options &options)
+{
+    const TextWindow window = windowOf(options);
+    const Model model(catalogue.table1.rows(), inputsOf(window, options));
+    best::Options solving;
+    solving.alternatives = options.alternatives;
+    solving.timeLimit = options.timeLimit;
+    solving.start = greedyRecords(catalogue, window);
+    const Result result = solve(model, solving);
+    if (!options.json) {
+        QStringList lines = reportLines(model, result);
+        if (options.withGreedy)
+            lines << QString() << QStringLiteral("Комплект обычного подбора:")
+                  << setLines(describedSet(model, solving.start));
+        return terminalLines(lines, options.encoding);
+    }
+    OrderedJsonObject o = resultJson(model, result);
+    if (options.withGreedy)
+        o.add(QStringLiteral("greedy"), setJson(model, describedSet(model, solving.start)));
+    return o.toJson();
+}
+
+} // namespace vestor::cli

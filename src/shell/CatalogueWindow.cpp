@@ -119,6 +119,11 @@ CatalogueWindow::CatalogueWindow(QWidget *parent)
     connect(model_->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowTitle(clean ? kTitle : kTitle + QStringLiteral(" *")); });
 
+    useDesktopDialogs();
+}
+
+void CatalogueWindow::useDesktopDialogs()
+{
     askUnsaved = [this] {
         const auto answer =
             QMessageBox::question(this, kTitle, QStringLiteral("Изменения в каталоге не сохранены. Сохранить их?"),

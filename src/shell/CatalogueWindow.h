@@ -61,6 +61,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    void useDesktopDialogs();
     QWidget *makeFilters();
     QWidget *makeButtons();
     QWidget *makeFileButtons();

@@ -115,6 +115,14 @@ void Catalogue::setUpIn(const QString &dataDir)
         q->databaseName = kAlias;
 }
 
+void Catalogue::reload()
+{
+    // An open query holds the old table, and SQLite will not let it go meanwhile.
+    for (auto &q : queries_)
+        q->close();
+    table1.reload();
+}
+
 void Catalogue::raceChanged(const QString &raceText)
 {
     const auto race = raceIndexByName(raceText);

@@ -43,6 +43,11 @@ public:
 
     Query &query(int statIndex) { return *queries_.at(statIndex - 1); }
 
+    // Reads the item table's file again (after the catalogue window saved
+    // it), so the next pick uses it; the queries keep their parameters.
+    // Throws Error when the file cannot be loaded; the old rows then stay.
+    void reload();
+
     Session session;
     Database database1{session};
     Table table1{session, kItemColumns};

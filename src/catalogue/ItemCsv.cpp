@@ -55,7 +55,7 @@ std::optional<QString> numberProblem(QByteArrayView s)
     return std::nullopt;
 }
 
-std::optional<double> parseNumber(QByteArrayView s, QString &problem)
+std::optional<double> parseNumberCell(QByteArrayView s, QString &problem)
 {
     if (auto bad = numberProblem(s)) {
         problem = *bad;
@@ -86,6 +86,8 @@ QByteArray shortestNumber(double value)
 }
 
 } // namespace
+
+std::optional<double> parseItemNumber(QByteArrayView cell, QString &problem) { return parseNumberCell(cell, problem); }
 
 QByteArray itemCsvHeader()
 {
@@ -272,7 +274,7 @@ void ItemCsvReader::convertCell(int column, const QByteArray &cell, Row &row)
         }
         row.record.text(column) = text;
     } else if (!cell.isEmpty()) {
-        row.record.number(column) = parseNumber(cell, problem);
+        row.record.number(column) = parseItemNumber(cell, problem);
     }
     if (!problem.isEmpty())
         row.problems.push_back(where(row.line) + QStringLiteral(": ") + columnName(column) + QStringLiteral(": ") +

@@ -23,6 +23,10 @@ namespace vestor {
 // The header line every item CSV starts with: TYPE,NAME,PRICE,...
 QByteArray itemCsvHeader();
 
+// A non-empty number cell as the reader takes it, or nothing with `problem`
+// saying why not; for a value typed anywhere else an item CSV would hold.
+std::optional<double> parseItemNumber(QByteArrayView cell, QString &problem);
+
 // Reads an item CSV one row at a time, in constant memory. Faults that leave
 // the rest unreadable (a header that is not exactly itemCsvHeader(), a quote
 // never closed, a line past kMaxLineBytes, a NUL byte, a read error) throw

@@ -85,6 +85,12 @@ EncodedTexts encodeItemTexts(const ItemRecord &record)
     return out;
 }
 
+std::optional<QString> itemTextProblem(const QString &text)
+{
+    QByteArray bytes;
+    return encodeText(text, bytes);
+}
+
 std::vector<QString> itemRecordWarnings(const ItemRecord &record)
 {
     std::vector<QString> warnings;

@@ -64,6 +64,9 @@ struct EncodedTexts {
     std::vector<QString> problems;
 };
 EncodedTexts encodeItemTexts(const ItemRecord &record);
+// Why `text` cannot stand in a text column of the item table ("empty",
+// "character U+9F8D has no Windows-1251 code"), or nothing when it can.
+std::optional<QString> itemTextProblem(const QString &text);
 
 // Why the record can never be picked, though it is stored: a TYPE no slot
 // asks for, a RACE that is no race's code ("RING", " ring", "Elf"). Keepers

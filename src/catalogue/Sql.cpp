@@ -74,8 +74,14 @@ Table::Table(Session &session, std::span<const ItemColumn> declaredFields)
 
 void Table::open()
 {
-    if (active_)
-        return;
+    if (!active_)
+        load();
+}
+
+void Table::reload() { load(); }
+
+void Table::load()
+{
     Database *db = session_.find(databaseName);
     if (!db)
         throw Error(databaseName.isEmpty() ? QStringLiteral("Table %1 has no database").arg(tableName)
@@ -95,6 +101,9 @@ void Table::open()
     if (file.isEmpty())
         throw Error(QStringLiteral("Cannot open table %1: there is no such file in %2")
                         .arg(tableName, QDir::toNativeSeparators(dir.absolutePath())));
+    // Read before anything of the table loaded earlier goes: a file that
+    // fails to load leaves that one in place.
+    const std::shared_ptr<const ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
 
     const QFileInfo name(tableName);
     const QString schema = name.completeBaseName();
@@ -110,7 +119,6 @@ void Table::open()
         sqlite3_free(message);
         throw Error(QStringLiteral("Cannot open table %1: %2").arg(tableName, text));
     }
-    const std::shared_ptr<const ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
     createItemTable(db->itemTables(), db->handle(), schema, table, store);
     records_ = qint64(store->rowCount());
     rows_ = ItemRows(store);

@@ -82,12 +82,17 @@ public:
     // Opens the database if needed and loads the table file, checking the
     // declared fields. Opening an open table does nothing.
     void open();
+    // Loads the table file again, as open() does, in place of the rows loaded
+    // before; when it fails they stay. No query may be open meanwhile.
+    void reload();
     bool active() const { return active_; }
     qint64 recordCount() const { return records_; }
     // The loaded rows; empty before open().
     const ItemRows &rows() const { return rows_; }
 
 private:
+    void load();
+
     Session &session_;
     std::span<const ItemColumn> declared_;
     ItemRows rows_;

@@ -2,6 +2,8 @@
 
 #include "BestWindow.h"
 #include "Catalogue.h"
+#include "CatalogueWindow.h"
+#include "CharacterMenu.h"
 #include "ErrorBox.h"
 #include "Forms.h"
 #include "FrameStyle.h"
@@ -14,6 +16,7 @@
 #include "ui_Unit1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -96,6 +99,7 @@ TForm1::TForm1(QWidget *parent)
 
     bind(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(ui->BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
+    bind(ui->CatalogueButton, &QPushButton::clicked, &TForm1::CatalogueButtonClick);
     addBestButton();
     bind(ui->ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
     bind(ui->ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
@@ -116,6 +120,7 @@ TForm1::TForm1(QWidget *parent)
     TrayIcon1->setShowApp(false);
     TrayIcon1->OnDblClick = [this](QObject *sender) { vestor::runHandler([&] { TrayIcon1DblClick(sender); }); };
     TrayIcon1->Loaded();
+    characters_ = new vestor::CharacterMenu(*this);
 
     ImageList1 = vestor::emblemFrames();
     setWindowIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
@@ -224,7 +229,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 // ---- the pick and the lists ----
 
-void TForm1::Button1Click() { picker_->Button1Click(); }
+void TForm1::Button1Click()
+{
+    characters_->rememberLastPick();
+    picker_->Button1Click();
+}
 
 void TForm1::ComboBox1Change()
 {
@@ -241,6 +250,29 @@ void TForm1::ComboBox2Change()
         return;
     levelIndex_ = ui->ComboBox2->currentIndex();
     catalogue_->levelChanged(ui->ComboBox2->currentText());
+}
+
+void TForm1::CatalogueButtonClick()
+{
+    if (!catalogueWindow_) {
+        catalogueWindow_ = new vestor::CatalogueWindow(this);
+        catalogueWindow_->player = [this] {
+            const vestor::Race *race = vestor::raceByName(raceText());
+            return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
+        };
+        catalogueWindow_->reload = [this] {
+            catalogue_->reload();
+            return catalogue_->table1.rows();
+        };
+    }
+    if (!catalogueWindow_->isVisible()) {
+        const vestor::Table &table = catalogue_->table1;
+        catalogueWindow_->open(table.rows(), QDir(catalogue_->database1.path()).filePath(table.tableName),
+                               table.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
+    }
+    catalogueWindow_->show();
+    catalogueWindow_->raise();
+    catalogueWindow_->activateWindow();
 }
 
 QString TForm1::raceText() const { return ui->ComboBox1->currentText(); }
@@ -365,6 +397,16 @@ void TForm1::changeEvent(QEvent *event)
     }
 #endif
     QWidget::changeEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // The program ends with this window: unsaved catalogue edits are asked about first.
+    if (catalogueWindow_ && catalogueWindow_->isVisible() && !catalogueWindow_->close()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 #ifdef Q_OS_WIN

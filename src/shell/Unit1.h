@@ -23,6 +23,8 @@ class TForm1;
 }
 namespace vestor {
 class Catalogue;
+class CatalogueWindow;
+class CharacterMenu;
 class Picker;
 } // namespace vestor
 
@@ -59,6 +61,8 @@ public:
     void Button1Click();
     void ComboBox1Change();
     void ComboBox2Change();
+    // Opens the catalogue window, or brings it forward.
+    void CatalogueButtonClick();
 
     // vestor::Window
     QString raceText() const override;
@@ -78,6 +82,7 @@ public:
     std::function<bool(const QUrl &url)> openUrl;
 
     vestor::Catalogue &catalogue() { return *catalogue_; }
+    vestor::CharacterMenu &characters() { return *characters_; }
     TTrayIcon *TrayIcon1;
     int frameCounter() const { return frame_; }
     // The splash was asked to close: the program ends as soon as it runs.
@@ -89,6 +94,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 #endif
@@ -114,6 +120,8 @@ private:
 
     std::unique_ptr<vestor::Catalogue> catalogue_;
     std::unique_ptr<vestor::Picker> picker_;
+    vestor::CharacterMenu *characters_ = nullptr;
+    vestor::CatalogueWindow *catalogueWindow_ = nullptr;
 
     QFileDialog *SaveDialog1 = nullptr;
     QString saveFileName_; // the name last confirmed in the save dialog

@@ -221,3 +221,30 @@ TEST(Convert, StrToIntAcceptsOnlyThirtyTwoBitDecimals)
     EXPECT_EQ(vestor::roundHalfEven(-2.5), -2);
     EXPECT_EQ(vestor::roundHalfEven(0.55), 1);
 }
+
+TEST_F(Queries, AReloadServesTheNewFileAndKeepsTheParameters)
+{
+    load({item("ring", "Старое кольцо", 5, {{1, 3}}, "Gn")});
+    c.raceChanged(QStringLiteral("Гном"));
+    runSlot(c.query(1), "ring", "ring", 100);
+    ASSERT_EQ(c.query(1).fieldByName("NAME").toString(), QStringLiteral("Старое кольцо"));
+
+    dir.write({item("ring", "Новое кольцо", 5, {{1, 4}}, "Gn"), item("ring", "Эльфийское", 5, {{1, 9}}, "El")});
+    c.reload();
+    runSlot(c.query(1), "ring", "ring", 100);
+    EXPECT_EQ(c.query(1).fieldByName("NAME").toString(), QStringLiteral("Новое кольцо")) << "still for a dwarf";
+    EXPECT_EQ(c.table1.rows().rowCount(), 2);
+}
+
+TEST_F(Queries, AReloadThatFailsKeepsTheRowsLoadedBefore)
+{
+    load({item("ring", "Старое кольцо", 5, {{1, 3}})});
+    runSlot(c.query(1), "ring", "ring", 100);
+    for (const QByteArray &damage : {QByteArray("not a table"), QByteArray()}) {
+        dir.write(damage);
+        EXPECT_FALSE(errorOf([&] { c.reload(); }).isEmpty());
+        runSlot(c.query(1), "ring", "ring", 100);
+        EXPECT_EQ(c.query(1).fieldByName("NAME").toString(), QStringLiteral("Старое кольцо"));
+        EXPECT_EQ(c.table1.rows().text(1, 0), QStringLiteral("Старое кольцо"));
+    }
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+// "Каталог вещей": every item of the loaded table, filtered, sorted and
+// edited in place. Edits stay in the window until saved.
+
+#include "ItemModel.h"
+
+#include <QWidget>
+#include <functional>
+#include <utility>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QTableView;
+
+namespace vestor {
+
+class CatalogueWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CatalogueWindow(QWidget *parent = nullptr);
+
+    // Shows `rows`, read from `tablePath`; a table the user may not change
+    // on disk, or none at all (`why` says why), opens read-only.
+    void open(const ItemRows &rows, const QString &tablePath, const QString &why = {});
+
+    ItemModel &model() { return *model_; }
+
+    // The race code and level the main window has now, for "только доступные".
+    std::function<std::pair<QString, int>()> player;
+
+    // What to do with unsaved changes when the window closes.
+    enum class Unsaved { Save, Discard, Keep };
+    std::function<Unsaved()> askUnsaved;
+    // Reads the table file again into the catalogue, so the next pick uses
+    // it, and returns its rows; set by the catalogue's owner.
+    std::function<ItemRows()> reload;
+    // The CSV file to write (`forWriting`) or read; empty on cancel.
+    std::function<QString(bool forWriting)> chooseCsv;
+    // Whether imported rows replace every row or follow them.
+    enum class ImportAs { Replace, Append, Cancel };
+    std::function<ImportAs(int rows)> askImport;
+
+    // "Сохранить": the window's rows become the table file (the old one kept
+    // as .bak), then the catalogue reads it. Throws Error; nothing changes then.
+    void save();
+    // "Экспорт CSV": the shown rows, in the order shown.
+    void exportCsv(const QString &path);
+    // "Импорт CSV": the file's rows as one unsaved change, or nothing when
+    // any row is faulty (every fault named FILE:LINE).
+    void importCsv(const QString &path);
+
+    static const QString kTitle;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void useDesktopDialogs();
+    QWidget *makeFilters();
+    QWidget *makeButtons();
+    QWidget *makeFileButtons();
+    void applyFilter();
+    void showCount();
+    void showMessage(const QString &text, bool refused);
+    QList<int> selectedRows() const;
+
+    ItemModel *model_;
+    QTableView *table_;
+    QComboBox *type_;
+    QComboBox *race_;
+    QSpinBox *level_;
+    QLineEdit *name_;
+    QCheckBox *available_;
+    QLabel *count_;
+    QLabel *message_;
+    QLabel *readOnly_;
+    QList<QWidget *> editing_; // what read-only turns off
+    QList<QWidget *> saving_;  // what needs a writable table
+    ItemRows rows_;
+    QString tablePath_;
+};
+
+} // namespace vestor

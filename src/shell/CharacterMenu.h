@@ -1,0 +1,57 @@
+#pragma once
+
+// The saved-characters menu of the main window: on its background and on
+// the tray icon. Nothing is filled in until the player chooses a character.
+
+#include "Characters.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class TForm1;
+
+namespace vestor {
+
+class CharacterMenu : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CharacterMenu(TForm1 &form);
+    ~CharacterMenu() override;
+
+    QMenu *menu() const { return menu_; }
+    // Read on first use; a damaged file is reported once, after the current event.
+    CharacterStore &store();
+    // Where the store lives; set before first use to keep it elsewhere.
+    QString storePath;
+
+    // The window's inputs, and filling them in as the player would.
+    Character inputs() const;
+    void fill(const Character &c);
+    // Keeps the inputs of the pick about to run as the last pick.
+    void rememberLastPick();
+
+    // Dialogs, replaceable in tests. askName returns an empty name on
+    // cancel; chooseToDelete an empty name on cancel.
+    std::function<QString()> askName;
+    std::function<bool(const QString &name)> confirmReplace;
+    std::function<QString(const QStringList &names)> chooseToDelete;
+
+    static const QString kLastPickName;
+
+private:
+    void saveCharacter();
+    void deleteCharacter();
+    void fillCharacters(QMenu *submenu);
+
+    TForm1 &form_;
+    QMenu *menu_;
+    std::unique_ptr<CharacterStore> store_;
+    bool lastPickFailureShown_ = false;
+};
+
+} // namespace vestor

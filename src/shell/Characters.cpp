@@ -1,0 +1,249 @@
+#include "Characters.h"
+
+#include "Columns.h"
+#include "Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace vestor {
+
+namespace {
+
+const QString kCharacters = QStringLiteral("characters");
+const QString kLastPick = QStringLiteral("lastPick");
+const QString kName = QStringLiteral("name");
+const QString kRace = QStringLiteral("race");
+const QString kLevel = QStringLiteral("level");
+const QString kMoney = QStringLiteral("money");
+const QString kHave = QStringLiteral("have");
+const QString kNeed = QStringLiteral("need");
+
+// A file that does not have the shape we write is damaged; `why` says where.
+struct Damage {
+    QString why;
+};
+
+QJsonObject statsToJson(const std::array<QString, kStatCount> &texts, bool haveOnly)
+{
+    QJsonObject o;
+    for (const Stat &s : stats())
+        if (!haveOnly || s.hasCurrent())
+            o.insert(QLatin1String(s.name), texts[s.index - 1]);
+    return o;
+}
+
+QJsonObject toJson(const Character &c)
+{
+    return {{kRace, c.race},
+            {kLevel, c.level},
+            {kMoney, c.money},
+            {kHave, statsToJson(c.have, true)},
+            {kNeed, statsToJson(c.need, false)}};
+}
+
+QString stringAt(const QJsonObject &o, const QString &key)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isString())
+        throw Damage{QStringLiteral("«%1» не текст").arg(key)};
+    return v.toString();
+}
+
+void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString, kStatCount> &texts, bool haveOnly)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isObject())
+        throw Damage{QStringLiteral("«%1» не объект").arg(key)};
+    // A stat left out is the field's start text.
+    const QJsonObject values = v.toObject();
+    for (const Stat &s : stats())
+        if ((!haveOnly || s.hasCurrent()) && values.contains(QLatin1String(s.name)))
+            texts[s.index - 1] = stringAt(values, QLatin1String(s.name));
+}
+
+Character fromJson(const QJsonValue &v)
+{
+    if (!v.isObject())
+        throw Damage{QStringLiteral("персонаж не объект")};
+    const QJsonObject o = v.toObject();
+    Character c;
+    c.race = stringAt(o, kRace);
+    c.level = stringAt(o, kLevel);
+    c.money = stringAt(o, kMoney);
+    bool number = false;
+    const int level = c.level.toInt(&number);
+    if (!raceIndexByName(c.race) || !number || level < 1 || level > kTopLevel)
+        throw Damage{QStringLiteral("раса «%1» или уровень «%2» не из списка").arg(c.race, c.level)};
+    statsFromJson(o, kHave, c.have, true);
+    statsFromJson(o, kNeed, c.need, false);
+    return c;
+}
+
+// The first of NAME.bad, NAME.2.bad, ... that is free, so no earlier damaged file is lost.
+QString freeBadName(const QString &path)
+{
+    QString candidate = path + QStringLiteral(".bad");
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = QStringLiteral("%1.%2.bad").arg(path).arg(n);
+    return candidate;
+}
+
+} // namespace
+
+Character::Character()
+{
+    for (const Stat &s : stats()) {
+        if (s.hasCurrent())
+            have[s.index - 1] = QStringLiteral("0");
+        need[s.index - 1] = QStringLiteral("0");
+    }
+}
+
+CharacterStore::CharacterStore(const QString &path) : path_(path) { read(); }
+
+QString CharacterStore::defaultPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(QStringLiteral("characters.json"));
+}
+
+void CharacterStore::read()
+{
+    QFile file(path_);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Unreadable is not damaged: leave it where it is, and do not write over it.
+        blocked_ = true;
+        problem_ = QStringLiteral("Не удалось прочитать файл персонажей %1: %2")
+                       .arg(QDir::toNativeSeparators(path_), file.errorString());
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    try {
+        if (error.error != QJsonParseError::NoError)
+            throw Damage{error.errorString()};
+        if (!doc.isObject() || !doc.object().value(kCharacters).isArray())
+            throw Damage{QStringLiteral("нет списка персонажей")};
+        const QJsonObject root = doc.object();
+        for (const QJsonValue &v : root.value(kCharacters).toArray()) {
+            const QString name = v.toObject().value(kName).toString().trimmed();
+            if (name.isEmpty() || character(name))
+                throw Damage{QStringLiteral("персонаж без имени или с повторённым именем")};
+            saved_.emplace_back(name, fromJson(v));
+        }
+        if (root.contains(kLastPick))
+            lastPick_ = fromJson(root.value(kLastPick));
+    } catch (const Damage &d) {
+        saved_.clear();
+        lastPick_.reset();
+        setAside(d.why);
+    }
+}
+
+void CharacterStore::setAside(const QString &reason)
+{
+    const QString bad = freeBadName(path_);
+    const QString file = QDir::toNativeSeparators(path_);
+    if (QFile::rename(path_, bad)) {
+        problem_ =
+            QStringLiteral("Файл персонажей %1 повреждён (%2). Он сохранён как %3, список персонажей начат заново")
+                .arg(file, reason, QDir::toNativeSeparators(bad));
+    } else {
+        blocked_ = true;
+        problem_ = QStringLiteral("Файл персонажей %1 повреждён (%2) и не может быть переименован; персонажи не "
+                                  "будут сохраняться, пока он не исправлен или не удалён")
+                       .arg(file, reason);
+    }
+}
+
+QString CharacterStore::takeProblem() { return std::exchange(problem_, QString()); }
+
+QStringList CharacterStore::names() const
+{
+    QStringList out;
+    for (const auto &[name, c] : saved_)
+        out << name;
+    return out;
+}
+
+std::optional<Character> CharacterStore::character(const QString &name) const
+{
+    for (const auto &[n, c] : saved_)
+        if (n == name)
+            return c;
+    return std::nullopt;
+}
+
+void CharacterStore::save(const QString &name, const Character &c)
+{
+    const QString key = name.trimmed();
+    if (key.isEmpty())
+        throw Error(QStringLiteral("У персонажа должно быть имя"));
+    changeSaved([&] {
+        auto it = std::find_if(saved_.begin(), saved_.end(), [&](const auto &e) { return e.first == key; });
+        if (it != saved_.end())
+            it->second = c;
+        else
+            saved_.emplace_back(key, c);
+    });
+}
+
+void CharacterStore::remove(const QString &name)
+{
+    changeSaved([&] { std::erase_if(saved_, [&](const auto &e) { return e.first == name; }); });
+}
+
+void CharacterStore::changeSaved(const std::function<void()> &change)
+{
+    // What cannot be written is not kept either, so the menu shows the file.
+    auto before = saved_;
+    change();
+    try {
+        write();
+    } catch (...) {
+        saved_ = std::move(before);
+        throw;
+    }
+}
+
+void CharacterStore::setLastPick(const Character &c)
+{
+    lastPick_ = c;
+    // A file that may not be written was reported when it was read; a pick
+    // does not say so again.
+    if (!blocked_)
+        write();
+}
+
+void CharacterStore::write() const
+{
+    const QString file = QDir::toNativeSeparators(path_);
+    if (blocked_)
+        throw Error(QStringLiteral("Файл персонажей %1 повреждён или не читается; он не будет перезаписан").arg(file));
+    QJsonArray list;
+    for (const auto &[name, c] : saved_) {
+        QJsonObject o = toJson(c);
+        o.insert(kName, name);
+        list.append(o);
+    }
+    QJsonObject root{{kCharacters, list}};
+    if (lastPick_)
+        root.insert(kLastPick, toJson(*lastPick_));
+
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    QSaveFile out(path_);
+    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(root).toJson()) < 0 || !out.commit())
+        throw Error(QStringLiteral("Не удалось сохранить персонажей в %1: %2").arg(file, out.errorString()));
+}
+
+} // namespace vestor

@@ -1,0 +1,467 @@
+// The catalogue window: its model over the loaded table (order, sorting,
+// filters), editing with checks and undo, and the window on the main window.
+#include "Catalogue.h"
+#include "CatalogueWindow.h"
+#include "Fixture.h"
+#include "ItemCsv.h"
+#include "ItemModel.h"
+#include "StatLabels.h"
+#include "Stats.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest/QTest>
+
+using shelltest::child;
+using testdbf::item;
+using vestor::ItemModel;
+
+namespace {
+
+// Record 4 is deleted; names tell the rows apart.
+std::vector<testdbf::Item> table()
+{
+    auto gone = item("ring", "Удалённое кольцо", 1);
+    gone.deleted = true;
+    return {
+        item("ring", "Медное кольцо", 6, {{1, 2}}),
+        item("ring", "Кольцо гнома", 10, {{1, 5}}, "Gn", 3),
+        item("helmet", "Шлем", 6, {}, "No", 5),
+        gone,
+        item("amulet", "амулет эльфа", 20, {{1, 2}}, "El"),
+        item("ring", "Кольцо силы", 6, {{1, 9}}, "No", 2),
+    };
+}
+
+int col(const char *name) { return ItemModel::viewColumn(name); }
+
+QStringList column(const QAbstractItemModel &m, int c)
+{
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r)
+        out << m.index(r, c).data().toString();
+    return out;
+}
+
+QStringList names(const QAbstractItemModel &m) { return column(m, col("NAME")); }
+
+// A loaded catalogue and the model over it.
+struct Loaded {
+    testdbf::ProgramDir dir;
+    vestor::Catalogue catalogue;
+    ItemModel model;
+    explicit Loaded(const std::vector<testdbf::Item> &items = table())
+    {
+        dir.write(items);
+        catalogue.setUpIn(dir.data());
+        model.setRows(catalogue.table1.rows());
+    }
+    bool set(int row, const char *name, const QString &text)
+    {
+        return model.setData(model.index(row, col(name)), text);
+    }
+};
+
+TEST(CatalogueModel, ShowsEveryLoadedRowInFileOrderWithItsRecordNumber)
+{
+    Loaded l;
+    EXPECT_EQ(names(l.model), QStringList({"Медное кольцо", "Кольцо гнома", "Шлем", "амулет эльфа", "Кольцо силы"}));
+    EXPECT_EQ(column(l.model, ItemModel::kRecordColumn), QStringList({"1", "2", "3", "5", "6"}));
+    EXPECT_EQ(column(l.model, col("SILA")), QStringList({"2", "5", "0", "2", "9"}));
+    EXPECT_EQ(l.model.totalCount(), 5);
+}
+
+TEST(CatalogueModel, StatColumnsCarryTheCaptionsOfTheMainWindow)
+{
+    TForm1 w;
+    for (const vestor::Stat &s : vestor::stats()) {
+        const QString label = child<QLabel>(w, QLatin1String(vestor::kStatLabels[s.index - 1].needed))->text();
+        EXPECT_EQ(ItemModel::caption(col(s.column)), label) << s.column;
+    }
+}
+
+TEST(CatalogueModel, SortsByAnyColumnAndTiesKeepFileOrder)
+{
+    struct Case {
+        const char *column;
+        Qt::SortOrder order;
+        QStringList expected;
+    } cases[] = {
+        {"PRICE", Qt::AscendingOrder, {"Медное кольцо", "Шлем", "Кольцо силы", "Кольцо гнома", "амулет эльфа"}},
+        {"PRICE", Qt::DescendingOrder, {"амулет эльфа", "Кольцо гнома", "Медное кольцо", "Шлем", "Кольцо силы"}},
+        {"SILA", Qt::DescendingOrder, {"Кольцо силы", "Кольцо гнома", "Медное кольцо", "амулет эльфа", "Шлем"}},
+        {"NAME", Qt::AscendingOrder, {"амулет эльфа", "Кольцо гнома", "Кольцо силы", "Медное кольцо", "Шлем"}},
+        {"TYPE", Qt::DescendingOrder, {"Медное кольцо", "Кольцо гнома", "Кольцо силы", "Шлем", "амулет эльфа"}},
+    };
+    Loaded l;
+    for (const Case &c : cases) {
+        l.model.sort(col(c.column), c.order);
+        EXPECT_EQ(names(l.model), c.expected) << c.column << " " << c.order;
+    }
+    l.model.sort(ItemModel::kRecordColumn, Qt::DescendingOrder);
+    EXPECT_EQ(column(l.model, ItemModel::kRecordColumn), QStringList({"6", "5", "3", "2", "1"}));
+
+    // Edited and added rows sort by what the window holds, not by the file.
+    l.model.addRow();
+    ASSERT_TRUE(l.set(5, "NAME", "Б"));
+    ASSERT_TRUE(l.set(0, "NAME", "ЯЯ")); // was Кольцо силы
+    l.model.sort(col("NAME"), Qt::AscendingOrder);
+    EXPECT_EQ(names(l.model), QStringList({"амулет эльфа", "Б", "Кольцо гнома", "Медное кольцо", "Шлем", "ЯЯ"}));
+    l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+    EXPECT_EQ(names(l.model).last(), QStringLiteral("Б")) << "new rows come last";
+}
+
+TEST(CatalogueModel, FiltersByTypeRaceLevelNameAndWhatTheCharacterMayWear)
+{
+    using F = ItemModel::Filter;
+    auto with = [](auto change) {
+        F f;
+        change(f);
+        return f;
+    };
+    struct Case {
+        const char *what;
+        F filter;
+        QStringList expected;
+    } cases[] = {
+        {"type", with([](F &f) { f.type = "ring"; }), {"Медное кольцо", "Кольцо гнома", "Кольцо силы"}},
+        {"race, No for every race",
+         with([](F &f) { f.race = "El"; }),
+         {"Медное кольцо", "Шлем", "амулет эльфа", "Кольцо силы"}},
+        {"level at most", with([](F &f) { f.maxLevel = 2; }), {"Медное кольцо", "амулет эльфа", "Кольцо силы"}},
+        {"name, any case", with([](F &f) { f.name = "КОЛЬЦО"; }), {"Медное кольцо", "Кольцо гнома", "Кольцо силы"}},
+        {"available to a dwarf of level 3",
+         with([](F &f) { f.available = std::pair(QString("Gn"), 3); }),
+         {"Медное кольцо", "Кольцо гнома", "Кольцо силы"}},
+        {"together",
+         with([](F &f) {
+             f.type = "ring";
+             f.available = std::pair(QString("El"), 13);
+         }),
+         {"Медное кольцо", "Кольцо силы"}},
+    };
+    Loaded l;
+    l.model.sort(col("PRICE"), Qt::DescendingOrder);
+    for (const Case &c : cases) {
+        l.model.setFilter(c.filter);
+        l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+        EXPECT_EQ(names(l.model), c.expected) << c.what;
+        EXPECT_EQ(l.model.totalCount(), 5) << c.what;
+    }
+}
+
+TEST(CatalogueModel, EditsAreCheckedAsTheTableToolChecksThem)
+{
+    struct Case {
+        const char *column;
+        QString typed;
+        bool accepted;
+        QString shown; // what the cell shows afterwards
+    } cases[] = {
+        {"PRICE", "12.5", true, "12.5"},
+        {"PRICE", "-3", true, "-3"},
+        {"PRICE", "12.555", false, "6"},
+        {"PRICE", "12,5", false, "6"},
+        {"PRICE", "abc", false, "6"},
+        {"PRICE", "", true, ""}, // a blank field, as an empty CSV cell
+        {"PRICE", "123456789012", false, "6"},
+        {"NAME", QString(50, u'Ж'), true, QString(50, u'Ж')},
+        {"NAME", QString(51, u'Ж'), false, "Медное кольцо"},
+        {"NAME", "Кольцо ñ", false, "Медное кольцо"},
+        {"NAME", "  Кольцо  ", true, "Кольцо"},
+        {"NAME", "", false, "Медное кольцо"},
+        {"TYPE", "sword", true, "sword"},
+        {"RACE", "Tr", true, "Tr"},
+    };
+    for (const Case &c : cases) {
+        Loaded l;
+        QStringList messages;
+        QObject::connect(&l.model, &ItemModel::message, [&](const QString &m, bool) { messages << m; });
+        EXPECT_EQ(l.set(0, c.column, c.typed), c.accepted) << c.column << " " << c.typed.toStdString();
+        EXPECT_EQ(l.model.index(0, col(c.column)).data().toString(), c.shown) << c.typed.toStdString();
+        EXPECT_EQ(messages.size(), !c.accepted || QByteArray(c.column) == "TYPE" || QByteArray(c.column) == "RACE")
+            << "refusals and unknown codes say so: " << c.typed.toStdString();
+    }
+}
+
+TEST(CatalogueModel, EveryEditUndoesAndRedoes)
+{
+    Loaded l;
+    const auto original = l.model.fileRows();
+    ASSERT_TRUE(l.set(1, "PRICE", "99"));
+    l.model.addRow();
+    ASSERT_TRUE(l.set(5, "NAME", "Новое кольцо"));
+    l.model.duplicateRows({0, 2});
+    l.model.deleteRows({2}); // Кольцо гнома, the row whose price changed
+    EXPECT_EQ(names(l.model), QStringList({"Медное кольцо", "Медное кольцо", "Шлем", "Шлем", "амулет эльфа",
+                                           "Кольцо силы", "Новое кольцо"}));
+    EXPECT_FALSE(column(l.model, col("PRICE")).contains(QStringLiteral("99")));
+    EXPECT_TRUE(l.model.modified());
+    const auto edited = l.model.fileRows();
+    EXPECT_EQ(edited.size(), 7u);
+
+    while (l.model.undoStack()->canUndo())
+        l.model.undoStack()->undo();
+    EXPECT_EQ(l.model.fileRows(), original);
+    EXPECT_FALSE(l.model.modified());
+    while (l.model.undoStack()->canRedo())
+        l.model.undoStack()->redo();
+    EXPECT_EQ(l.model.fileRows(), edited);
+}
+
+TEST(CatalogueModel, DuplicatesLandAfterTheirRowsInFileOrderWhateverTheSort)
+{
+    Loaded l;
+    l.model.sort(col("PRICE"), Qt::DescendingOrder); // амулет, гнома, Медное, Шлем, силы
+    l.model.duplicateRows({0, 3});
+    QStringList fileOrder;
+    for (const auto &r : l.model.fileRows())
+        fileOrder << r.text(vestor::kNameColumn);
+    EXPECT_EQ(fileOrder, QStringList({"Медное кольцо", "Кольцо гнома", "Шлем", "Шлем", "амулет эльфа", "амулет эльфа",
+                                      "Кольцо силы"}));
+}
+
+TEST(CatalogueModel, PicksKeepTheLoadedTableUntilASave)
+{
+    Loaded l;
+    ASSERT_TRUE(l.set(0, "NAME", "Переименованное"));
+    l.model.deleteRows({1});
+    const vestor::ItemRows &loaded = l.catalogue.table1.rows();
+    ASSERT_EQ(loaded.rowCount(), 5);
+    EXPECT_EQ(loaded.text(1, 0), QStringLiteral("Медное кольцо"));
+    auto all = testdbf::wholeTable(l.catalogue);
+    EXPECT_EQ(testdbf::names(*all).size(), 5);
+}
+
+// ---- the window ----
+
+struct Window : shelltest::Form {
+    Window() : shelltest::Form(table()) { window->show(); }
+    vestor::CatalogueWindow *open() const
+    {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == window.get(); }));
+        QTest::keyClick(edit(QStringLiteral("Edit3")), Qt::Key_K, Qt::ControlModifier);
+        // A button's shortcut clicks it a moment later, as a click would look.
+        vestor::CatalogueWindow *found = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            found = window->findChild<vestor::CatalogueWindow *>(QStringLiteral("CatalogueWindow"));
+            return found && found->isVisible();
+        });
+        return shown ? found : nullptr;
+    }
+};
+
+TEST(CatalogueWindow, CtrlKOpensItFromAnyFieldAndItCountsWhatItShows)
+{
+    Window w;
+    auto *cat = w.open();
+    ASSERT_NE(cat, nullptr);
+    EXPECT_TRUE(cat->isVisible());
+    EXPECT_EQ(cat->windowTitle(), vestor::CatalogueWindow::kTitle);
+    EXPECT_EQ(w.edit(QStringLiteral("Edit3"))->text(), QStringLiteral("0"));
+    auto *count = child<QLabel>(*cat, QStringLiteral("CountLabel"));
+    EXPECT_TRUE(count->text().contains(QStringLiteral("5 из 5"))) << count->text().toStdString();
+
+    // The main window's race and level decide "только доступные".
+    w.combo(QStringLiteral("ComboBox1"))->setCurrentIndex(2); // Гном
+    w.combo(QStringLiteral("ComboBox2"))->setCurrentIndex(2); // 3
+    child<QCheckBox>(*cat, QStringLiteral("AvailableOnly"))->click();
+    EXPECT_TRUE(count->text().contains(QStringLiteral("3 из 5"))) << count->text().toStdString();
+}
+
+TEST(CatalogueWindow, ClosingWithUnsavedChangesAsksAndDiscardingRestoresTheTable)
+{
+    Window w;
+    auto *cat = w.open();
+    ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Другое")));
+    int asked = 0;
+    auto answer = vestor::CatalogueWindow::Unsaved::Keep;
+    cat->askUnsaved = [&] {
+        ++asked;
+        return answer;
+    };
+    EXPECT_FALSE(cat->close());
+    EXPECT_TRUE(cat->isVisible());
+    answer = vestor::CatalogueWindow::Unsaved::Discard;
+    EXPECT_TRUE(cat->close());
+    EXPECT_EQ(asked, 2);
+    w.open();
+    EXPECT_EQ(cat->model().index(0, col("NAME")).data().toString(), QStringLiteral("Медное кольцо"));
+    EXPECT_TRUE(cat->close()) << "nothing to ask about";
+    EXPECT_EQ(asked, 2);
+
+    // Closing the main window, which ends the program, asks too.
+    w.open();
+    ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Другое")));
+    answer = vestor::CatalogueWindow::Unsaved::Keep;
+    EXPECT_FALSE(w.window->close());
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(asked, 3);
+}
+
+TEST(CatalogueWindow, ATableReadOnlyOnDiskOpensReadOnlyAndSaysSo)
+{
+    Window w;
+    QFile::setPermissions(w.dir.table(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    auto *cat = w.open();
+    EXPECT_TRUE(cat->windowTitle().contains(QStringLiteral("только чтение")));
+    EXPECT_TRUE(child<QLabel>(*cat, QStringLiteral("ReadOnlyLabel"))->isVisible());
+    EXPECT_FALSE(child<QPushButton>(*cat, QStringLiteral("AddRow"))->isEnabled());
+    EXPECT_FALSE(cat->model().setData(cat->model().index(0, col("PRICE")), QStringLiteral("1")));
+    EXPECT_EQ(cat->model().index(0, col("PRICE")).data().toString(), QStringLiteral("6"));
+}
+
+TEST(CatalogueWindow, DeleteKeyInTheTableRemovesTheRowAndUndoBringsItBack)
+{
+    Window w;
+    auto *cat = w.open();
+    auto *view = child<QTableView>(*cat, QStringLiteral("ItemTable"));
+    cat->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([cat] { return QApplication::activeWindow() == cat; }));
+    view->setFocus();
+    view->selectRow(1);
+    ASSERT_TRUE(view->hasFocus());
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(names(cat->model()).size(), 4);
+    EXPECT_FALSE(names(cat->model()).contains(QStringLiteral("Кольцо гнома")));
+    QTest::keyClick(cat, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(names(cat->model()).value(1), QStringLiteral("Кольцо гнома"));
+}
+
+} // namespace
+
+// ---- saving and CSV ----
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList loadedNames(const vestor::ItemRows &rows)
+{
+    QStringList out;
+    for (int r = 0; r < rows.rowCount(); ++r)
+        out << rows.text(vestor::kNameColumn, r);
+    return out;
+}
+
+TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
+{
+    Window w;
+    auto *cat = w.open();
+    const QByteArray before = bytesOf(w.dir.table());
+    ItemModel &m = cat->model();
+    ASSERT_TRUE(m.setData(m.index(1, col("NAME")), QStringLiteral("Кольцо гнома-кузнеца")));
+    ASSERT_TRUE(m.setData(m.index(1, col("SILA")), QStringLiteral("50")));
+    m.deleteRows({0});
+    m.addRow();
+    const auto edited = m.fileRows();
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    EXPECT_FALSE(m.modified());
+    EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), before) << "the previous table is kept";
+    // What the catalogue now serves is what the window held, read by the real loader.
+    const vestor::ItemRows &loaded = w.window->catalogue().table1.rows();
+    std::vector<vestor::ItemRecord> reread;
+    for (int r = 0; r < loaded.rowCount(); ++r)
+        reread.push_back(vestor::itemRecordAt(loaded, r));
+    EXPECT_EQ(reread, edited);
+    EXPECT_EQ(column(m, ItemModel::kRecordColumn), QStringList({"1", "2", "3", "4", "5"})) << "numbered anew";
+
+    // The next pick takes the strongest ring, which now is the edited one.
+    w.set("Edit2", "1000");
+    w.set("Edit9", "40");
+    w.combo(QStringLiteral("ComboBox1"))->setCurrentIndex(2); // Гном
+    w.window->ComboBox1Change();
+    w.combo(QStringLiteral("ComboBox2"))->setCurrentIndex(2); // 3
+    w.window->ComboBox2Change();
+    w.pick();
+    EXPECT_TRUE(w.memo().contains(QStringLiteral("Кольцо гнома-кузнеца"))) << w.memo().toStdString();
+}
+
+TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)
+{
+    // A price the loader reads but the item table's N(12,2) cannot hold.
+    testdbf::Table t = testdbf::itemTable(table());
+    for (auto &f : t.fields)
+        if (f.name == "PRICE")
+            f.width = 20;
+    t.records[0].values[2] = "1234567890123.5";
+    shelltest::ErrorBoxCatch box;
+    Window w;
+    w.dir.write(testdbf::bytes(t));
+    w.window->catalogue().reload();
+    auto *cat = w.open();
+    const QByteArray before = bytesOf(w.dir.table());
+    ASSERT_TRUE(cat->model().setData(cat->model().index(1, col("NAME")), QStringLiteral("Другое")));
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    ASSERT_EQ(box.texts.size(), 1);
+    EXPECT_TRUE(box.texts[0].contains(QStringLiteral("Строка 1"))) << box.texts[0].toStdString();
+    EXPECT_EQ(bytesOf(w.dir.table()), before);
+    EXPECT_FALSE(QFileInfo::exists(w.dir.table() + QStringLiteral(".bak")));
+    EXPECT_TRUE(cat->model().modified());
+    EXPECT_EQ(loadedNames(w.window->catalogue().table1.rows()).value(1), QStringLiteral("Кольцо гнома"));
+}
+
+TEST(CatalogueCsv, ExportedRowsImportAsTheSameRows)
+{
+    Window w;
+    auto *cat = w.open();
+    ItemModel &m = cat->model();
+    ASSERT_TRUE(m.setData(m.index(0, col("NAME")), QStringLiteral("Кольцо, \"кавычки\"")));
+    ASSERT_TRUE(m.setData(m.index(0, col("PRICE")), QStringLiteral("")));
+    ASSERT_TRUE(m.setData(m.index(2, col("PRICE")), QStringLiteral("-0.25")));
+    const auto all = m.fileRows();
+    const QString csv = w.dir.root.filePath(QStringLiteral("all.csv"));
+    cat->exportCsv(csv);
+
+    cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Replace; };
+    cat->importCsv(csv);
+    EXPECT_EQ(m.fileRows(), all);
+    m.undoStack()->undo();
+    EXPECT_EQ(m.fileRows(), all) << "one step, undone whole";
+
+    // Only what is shown is exported; appended rows follow the others.
+    ItemModel::Filter rings;
+    rings.type = QStringLiteral("ring");
+    m.setFilter(rings);
+    cat->exportCsv(csv);
+    m.setFilter({});
+    cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Append; };
+    cat->importCsv(csv);
+    EXPECT_EQ(m.totalCount(), 5 + 3);
+    EXPECT_EQ(names(m).mid(5), QStringList({"Кольцо, \"кавычки\"", "Кольцо гнома", "Кольцо силы"}));
+}
+
+TEST(CatalogueCsv, AFaultyFileImportsNothingAndNamesEachFaultByLine)
+{
+    Window w;
+    auto *cat = w.open();
+    const QString csv = w.dir.root.filePath(QStringLiteral("bad.csv"));
+    QByteArray text = vestor::itemCsvHeader() + '\n';
+    text += "ring,Хорошее,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+    text += "ring,Плохое,5.555,No,1" + QByteArray(",0").repeated(22) + '\n';
+    text += "ring,,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+    testdbf::writeFile(csv, text);
+    int asked = 0;
+    cat->askImport = [&](int) {
+        ++asked;
+        return vestor::CatalogueWindow::ImportAs::Append;
+    };
+    const QString message = testdbf::errorOf([&] { cat->importCsv(csv); });
+    EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:3: PRICE"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:4: NAME"))) << message.toStdString();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(cat->model().totalCount(), 5);
+    EXPECT_FALSE(cat->model().modified());
+}
+
+} // namespace

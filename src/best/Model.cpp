@@ -13,13 +13,6 @@ namespace vestor::best {
 
 namespace {
 
-// Where the item columns stand, as kItemColumns numbers them.
-constexpr int kTypeField = 0;
-constexpr int kNameField = 1;
-constexpr int kPriceField = 2;
-constexpr int kRaceField = 3;
-constexpr int kLevelField = 4;
-
 // The item column that carries a stat, by its position in the table.
 int columnOf(int stat)
 {
@@ -93,15 +86,15 @@ RaceFacts raceFacts(int raceIndex)
 
 std::optional<int> allowedGroup(const ItemRows &rows, int row, const QString &raceCode, int level)
 {
-    const auto group = groupOfType(rows.text(kTypeField, row));
+    const auto group = groupOfType(rows.text(kTypeColumn, row));
     if (!group)
         return std::nullopt;
-    const QString race = rows.text(kRaceField, row);
+    const QString race = rows.text(kRaceColumn, row);
     if (race != QLatin1String("No") && race != raceCode)
         return std::nullopt;
     // A blank price or level never passes the queries' comparisons.
-    const auto urov = rows.number(kLevelField, row);
-    if (!urov || *urov > level || !rows.number(kPriceField, row))
+    const auto urov = rows.number(kLevelColumn, row);
+    if (!urov || *urov > level || !rows.number(kPriceColumn, row))
         return std::nullopt;
     return group;
 }
@@ -127,9 +120,9 @@ void Model::collect()
         Item item{row,
                   record,
                   *group,
-                  *rows_.number(kPriceField, row),
-                  rows_.text(kTypeField, row),
-                  rows_.text(kNameField, row),
+                  *rows_.number(kPriceColumn, row),
+                  rows_.text(kTypeColumn, row),
+                  rows_.text(kNameColumn, row),
                   {}};
         for (const Stat &s : stats())
             item.gives[s.index] = rows_.number(columnOf(s.index), row).value_or(0);
@@ -211,7 +204,7 @@ double Model::price(const Counts &counts) const
 {
     double total = 0;
     for (const auto &[index, count] : counts)
-        total += rows_.number(kPriceField, items_.at(index).row).value_or(0) * count;
+        total += rows_.number(kPriceColumn, items_.at(index).row).value_or(0) * count;
     return total;
 }
 

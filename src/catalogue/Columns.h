@@ -16,6 +16,12 @@ struct ItemColumn {
 };
 
 inline constexpr int kItemColumnCount = 27;
+// Positions in kItemColumns of the columns read by name.
+inline constexpr int kTypeColumn = 0;
+inline constexpr int kNameColumn = 1;
+inline constexpr int kPriceColumn = 2;
+inline constexpr int kRaceColumn = 3;
+inline constexpr int kLevelColumn = 4;
 // The column every best-item query filters by equality: the store indexes it while loading.
 inline constexpr std::string_view kTypeColumnName = "TYPE";
 extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;

@@ -14,10 +14,6 @@ namespace vestor {
 
 inline constexpr int kItemTextCount = 3;
 inline constexpr int kItemNumberCount = kItemColumnCount - kItemTextCount;
-// Positions in kItemColumns of the columns read by name.
-inline constexpr int kTypeColumn = 0;
-inline constexpr int kNameColumn = 1;
-inline constexpr int kRaceColumn = 3;
 
 // The item table as Vestor writes it: text C(50), numbers N(12,2),
 // Windows-1251 marked by language-driver byte 0xC9.

@@ -73,10 +73,9 @@ void fillSet(QTableWidget *t, QLabel *total, const ItemSet &set)
 // The name of record `record` in the item table, for the lists of choices.
 QString itemName(const ItemRows &rows, std::int64_t record)
 {
-    constexpr int kNameField = 1;
     for (int row = 0; row < rows.rowCount(); ++row)
         if (rows.recordNumber(row) == record)
-            return rows.text(kNameField, row);
+            return rows.text(vestor::kNameColumn, row);
     return QStringLiteral("?");
 }
 

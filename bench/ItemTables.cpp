@@ -1,7 +1,7 @@
 #include "ItemTables.h"
 
-#include "DbfWriter.h"
-#include "ItemCsv.h"
+#include "catalogue/DbfWriter.h"
+#include "catalogue/ItemCsv.h"
 
 #include <QFile>
 

@@ -4,8 +4,8 @@
 // with 20,000 to spend and needs spread over eight stats, so that the twelve
 // slots ask several different best-item queries.
 
-#include "Catalogue.h"
-#include "TextWindow.h"
+#include "catalogue/Catalogue.h"
+#include "engine/TextWindow.h"
 
 namespace vestorbench {
 

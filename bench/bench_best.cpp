@@ -6,14 +6,14 @@
 // median ratio of the pick's price to the best set's.
 //   vestor_bench_best --benchmark_counters_tabular=true
 
-#include "Catalogue.h"
-#include "Columns.h"
-#include "Error.h"
-#include "Greedy.h"
-#include "Model.h"
-#include "Picker.h"
-#include "Solve.h"
-#include "TextWindow.h"
+#include "best/Greedy.h"
+#include "best/Model.h"
+#include "best/Solve.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Columns.h"
+#include "catalogue/Error.h"
+#include "engine/Picker.h"
+#include "engine/TextWindow.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 // rows. The tables are written once per run into VESTOR_BENCH_DATA (default:
 // bench-data in the working directory), one directory per size.
 
-#include "Catalogue.h"
 #include "ItemTables.h"
 #include "PickScenario.h"
-#include "Picker.h"
+#include "catalogue/Catalogue.h"
+#include "engine/Picker.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 // opening it (build, fill, first paint) and sorting by a column. Tables are
 // shared with vestor_bench through VESTOR_BENCH_DATA (default: bench-data).
 
-#include "Catalogue.h"
-#include "CatalogueWindow.h"
 #include "ItemTables.h"
+#include "catalogue/Catalogue.h"
+#include "shell/CatalogueWindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,9 +5,9 @@
 // PROGRAM_PATH names where the program would be: its Data directory is read
 // (default: this program's own, which holds the shipped table).
 
-#include "Catalogue.h"
-#include "ErrorBox.h"
-#include "Unit1.h"
+#include "catalogue/Catalogue.h"
+#include "shell/ErrorBox.h"
+#include "shell/Unit1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,12 +6,12 @@
 //                                             with their values, as a sqlite3 script OUT.sql, and
 //                                             the loaded table with the indexes they need as OUT.sqlite
 
-#include "Catalogue.h"
-#include "Error.h"
-#include "ItemRows.h"
 #include "ItemTables.h"
 #include "PickScenario.h"
-#include "Picker.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemRows.h"
+#include "engine/Picker.h"
 
 #include <QElapsedTimer>
 #include <QFile>

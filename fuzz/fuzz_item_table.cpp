@@ -3,8 +3,8 @@
 // refuse input; anything else (a crash, a sanitizer report, another
 // exception) is a finding.
 
-#include "Error.h"
 #include "LoadInput.h"
+#include "catalogue/Error.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
-#include "Greedy.h"
+#include "best/Greedy.h"
 
-#include "Catalogue.h"
-#include "Number.h"
-#include "Picker.h"
-#include "TextWindow.h"
+#include "catalogue/Catalogue.h"
+#include "engine/Number.h"
+#include "engine/Picker.h"
+#include "engine/TextWindow.h"
 
 namespace vestor::best {
 

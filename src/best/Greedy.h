@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Window.h"
+#include "engine/Window.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,10 +1,10 @@
-#include "Model.h"
+#include "best/Model.h"
 
-#include "Columns.h"
-#include "Convert.h"
-#include "Error.h"
-#include "Number.h"
-#include "Picker.h"
+#include "catalogue/Columns.h"
+#include "catalogue/Convert.h"
+#include "catalogue/Error.h"
+#include "engine/Number.h"
+#include "engine/Picker.h"
 
 #include <algorithm>
 #include <cmath>

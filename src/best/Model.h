@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ItemRows.h"
-#include "Stats.h"
-#include "Window.h"
+#include "catalogue/ItemRows.h"
+#include "engine/Stats.h"
+#include "engine/Window.h"
 
 #include <QString>
 #include <array>

@@ -1,6 +1,6 @@
-#include "Problem.h"
+#include "best/Problem.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "Reduce.h"
+#include "best/Reduce.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <algorithm>
 #include <cmath>

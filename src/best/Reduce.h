@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Model.h"
-#include "Problem.h"
+#include "best/Model.h"
+#include "best/Problem.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "Report.h"
+#include "best/Report.h"
 
-#include "Number.h"
+#include "engine/Number.h"
 
 namespace vestor::best {
 

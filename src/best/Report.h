@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Model.h"
-#include "Sets.h"
-#include "Solve.h"
+#include "best/Model.h"
+#include "best/Sets.h"
+#include "best/Solve.h"
 
 #include <QStringList>
 

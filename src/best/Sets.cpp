@@ -1,7 +1,7 @@
-#include "Sets.h"
+#include "best/Sets.h"
 
-#include "Error.h"
-#include "Number.h"
+#include "catalogue/Error.h"
+#include "engine/Number.h"
 
 #include <algorithm>
 

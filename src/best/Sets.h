@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model.h"
+#include "best/Model.h"
 
 #include <QString>
 #include <cstdint>

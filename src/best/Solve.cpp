@@ -1,6 +1,6 @@
-#include "Solve.h"
+#include "best/Solve.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Model.h"
-#include "Reduce.h"
-#include "Sets.h"
+#include "best/Model.h"
+#include "best/Reduce.h"
+#include "best/Sets.h"
 
 #include <QByteArray>
 #include <QProcess>

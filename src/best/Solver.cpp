@@ -1,6 +1,6 @@
-#include "Solver.h"
+#include "best/Solver.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 namespace vestor::best {
 

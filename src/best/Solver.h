@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Solve.h"
+#include "best/Solve.h"
 
 #include <QObject>
 #include <QProcess>

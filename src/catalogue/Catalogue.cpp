@@ -1,8 +1,8 @@
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 
-#include "Convert.h"
+#include "catalogue/Convert.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Sql.h"
+#include "catalogue/Sql.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 namespace vestor {
 

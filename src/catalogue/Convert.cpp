@@ -1,6 +1,6 @@
-#include "Convert.h"
+#include "catalogue/Convert.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <cfenv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "DbfLoader.h"
+#include "catalogue/DbfLoader.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QDir>
 #include <QFile>

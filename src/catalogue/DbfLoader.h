@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Columns.h"
-#include "ItemStore.h"
+#include "catalogue/Columns.h"
+#include "catalogue/ItemStore.h"
 
 #include <QByteArray>
 #include <QString>

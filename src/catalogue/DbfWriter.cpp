@@ -1,8 +1,8 @@
-#include "DbfWriter.h"
+#include "catalogue/DbfWriter.h"
 
-#include "CodePage.h"
-#include "Error.h"
-#include "IoFailure.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/Error.h"
+#include "catalogue/IoFailure.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // time, so a table of any size is written in constant memory. Every failure
 // throws Error naming the file and the system's reason.
 
-#include "ItemRecord.h"
+#include "catalogue/ItemRecord.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,7 +1,7 @@
-#include "ItemCsv.h"
+#include "catalogue/ItemCsv.h"
 
-#include "Error.h"
-#include "IoFailure.h"
+#include "catalogue/Error.h"
+#include "catalogue/IoFailure.h"
 
 #include <QFileDevice>
 

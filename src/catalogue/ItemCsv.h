@@ -8,7 +8,7 @@
 // digits and up to 2 fraction digits, 12 characters at most written with 2
 // decimals; an empty number cell is a blank field.
 
-#include "ItemRecord.h"
+#include "catalogue/ItemRecord.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "ItemRecord.h"
+#include "catalogue/ItemRecord.h"
 
-#include "CodePage.h"
+#include "catalogue/CodePage.h"
 
 #include <algorithm>
 

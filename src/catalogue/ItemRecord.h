@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Columns.h"
-#include "ItemRows.h"
+#include "catalogue/Columns.h"
+#include "catalogue/ItemRows.h"
 
 #include <QByteArray>
 #include <QString>

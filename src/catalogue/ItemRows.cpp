@@ -1,6 +1,6 @@
-#include "ItemRows.h"
+#include "catalogue/ItemRows.h"
 
-#include "ItemStore.h"
+#include "catalogue/ItemStore.h"
 
 namespace vestor {
 

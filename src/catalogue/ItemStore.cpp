@@ -1,6 +1,6 @@
-#include "ItemStore.h"
+#include "catalogue/ItemStore.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -4,7 +4,7 @@
 // virtual table Subjects.dbf serves to SQLite. Column 0 is RECNO, the
 // record's position in the file; columns 1.. are the declared columns.
 
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "ItemTable.h"
+#include "catalogue/ItemTable.h"
 
-#include "Error.h"
-#include "ItemStore.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemStore.h"
 
 #include <sqlite3.h>
 

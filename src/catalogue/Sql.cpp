@@ -1,9 +1,9 @@
-#include "Sql.h"
+#include "catalogue/Sql.h"
 
-#include "Convert.h"
-#include "DbfLoader.h"
-#include "Error.h"
-#include "ItemTable.h"
+#include "catalogue/Convert.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemTable.h"
 
 #include <QDir>
 #include <QFileInfo>

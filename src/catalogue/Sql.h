@@ -7,9 +7,9 @@
 // virtual table EXT of an attached in-memory schema NAME (ItemTable.h), so
 // "FROM Subjects.dbf" names it.
 
-#include "Columns.h"
-#include "DbfLoader.h"
-#include "ItemRows.h"
+#include "catalogue/Columns.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/ItemRows.h"
 
 #include <QString>
 #include <QStringList>

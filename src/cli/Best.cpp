@@ -1,12 +1,12 @@
-#include "Best.h"
+#include "cli/Best.h"
 
-#include "Catalogue.h"
-#include "Greedy.h"
-#include "Output.h"
-#include "Pick.h"
-#include "Report.h"
-#include "Solve.h"
-#include "TextWindow.h"
+#include "best/Greedy.h"
+#include "best/Report.h"
+#include "best/Solve.h"
+#include "catalogue/Catalogue.h"
+#include "cli/Output.h"
+#include "cli/Pick.h"
+#include "engine/TextWindow.h"
 
 namespace vestor::cli {
 

@@ -1,7 +1,7 @@
 // What vestor-pick --help prints; the race list, the stats and the levels come from their tables.
 
-#include "Options.h"
-#include "Stats.h"
+#include "cli/Options.h"
+#include "engine/Stats.h"
 
 namespace vestor::cli {
 

@@ -1,6 +1,6 @@
-#include "Options.h"
+#include "cli/Options.h"
 
-#include "Stats.h"
+#include "engine/Stats.h"
 
 #include <QCommandLineParser>
 #include <QLocale>

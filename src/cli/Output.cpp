@@ -1,6 +1,6 @@
-#include "Output.h"
+#include "cli/Output.h"
 
-#include "CodePage.h"
+#include "catalogue/CodePage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,11 +1,11 @@
-#include "Pick.h"
+#include "cli/Pick.h"
 
-#include "Catalogue.h"
-#include "Error.h"
-#include "Output.h"
-#include "Picker.h"
-#include "Stats.h"
-#include "TextWindow.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Error.h"
+#include "cli/Output.h"
+#include "engine/Picker.h"
+#include "engine/Stats.h"
+#include "engine/TextWindow.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 // vestor-pick: the pick of the main window, run from the command line.
 
-#include "Best.h"
-#include "Catalogue.h"
-#include "Error.h"
-#include "Options.h"
-#include "Output.h"
-#include "Pick.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Error.h"
+#include "cli/Best.h"
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "cli/Pick.h"
 
 #include <QCoreApplication>
 #include <exception>

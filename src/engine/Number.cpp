@@ -1,6 +1,6 @@
-#include "Number.h"
+#include "engine/Number.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QLocale>
 #include <cmath>

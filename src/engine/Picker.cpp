@@ -1,9 +1,9 @@
-#include "Picker.h"
+#include "engine/Picker.h"
 
-#include "Catalogue.h"
-#include "Columns.h"
-#include "Convert.h"
-#include "Number.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Columns.h"
+#include "catalogue/Convert.h"
+#include "engine/Number.h"
 
 #include <cmath>
 

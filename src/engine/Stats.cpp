@@ -1,6 +1,6 @@
-#include "Stats.h"
+#include "engine/Stats.h"
 
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 namespace vestor {
 

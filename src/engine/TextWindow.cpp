@@ -1,6 +1,6 @@
-#include "TextWindow.h"
+#include "engine/TextWindow.h"
 
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 namespace vestor {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Stats.h"
-#include "Window.h"
+#include "engine/Stats.h"
+#include "engine/Window.h"
 
 #include <QStringList>
 #include <array>

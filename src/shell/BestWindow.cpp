@@ -1,14 +1,14 @@
-#include "BestWindow.h"
+#include "shell/BestWindow.h"
 
-#include "Catalogue.h"
-#include "Columns.h"
-#include "Error.h"
-#include "ErrorBox.h"
-#include "Greedy.h"
-#include "Number.h"
-#include "Report.h"
-#include "Stats.h"
-#include "Unit1.h"
+#include "best/Greedy.h"
+#include "best/Report.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Columns.h"
+#include "catalogue/Error.h"
+#include "engine/Number.h"
+#include "engine/Stats.h"
+#include "shell/ErrorBox.h"
+#include "shell/Unit1.h"
 
 #include <QAction>
 #include <QBoxLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Model.h"
-#include "Solve.h"
-#include "Solver.h"
+#include "best/Model.h"
+#include "best/Solve.h"
+#include "best/Solver.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,11 +1,11 @@
-#include "CatalogueWindow.h"
+#include "shell/CatalogueWindow.h"
 
-#include "DbfWriter.h"
-#include "Error.h"
-#include "ErrorBox.h"
-#include "ItemCsv.h"
-#include "Picker.h"
-#include "Stats.h"
+#include "catalogue/DbfWriter.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemCsv.h"
+#include "engine/Picker.h"
+#include "engine/Stats.h"
+#include "shell/ErrorBox.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 // "Каталог вещей": every item of the loaded table, filtered, sorted and
 // edited in place. Edits stay in the window until saved.
 
-#include "ItemModel.h"
+#include "shell/ItemModel.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "CharacterMenu.h"
+#include "shell/CharacterMenu.h"
 
-#include "Error.h"
-#include "ErrorBox.h"
-#include "Trayicon.h"
-#include "Unit1.h"
+#include "catalogue/Error.h"
+#include "components/Trayicon.h"
+#include "shell/ErrorBox.h"
+#include "shell/Unit1.h"
 
 #include <QComboBox>
 #include <QInputDialog>

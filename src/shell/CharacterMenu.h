@@ -3,7 +3,7 @@
 // The saved-characters menu of the main window: on its background and on
 // the tray icon. Nothing is filled in until the player chooses a character.
 
-#include "Characters.h"
+#include "shell/Characters.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "Characters.h"
+#include "shell/Characters.h"
 
-#include "Columns.h"
-#include "Error.h"
+#include "catalogue/Columns.h"
+#include "catalogue/Error.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // the inputs of the last pick, kept in one JSON file in the user's
 // application-data folder. QtCore only.
 
-#include "Stats.h"
+#include "engine/Stats.h"
 
 #include <QString>
 #include <QStringList>

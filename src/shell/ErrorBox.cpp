@@ -1,6 +1,6 @@
-#include "ErrorBox.h"
+#include "shell/ErrorBox.h"
 
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <QApplication>
 #include <QFileInfo>

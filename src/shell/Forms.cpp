@@ -1,4 +1,4 @@
-#include "Forms.h"
+#include "shell/Forms.h"
 
 #include <QStringList>
 

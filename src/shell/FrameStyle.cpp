@@ -1,4 +1,4 @@
-#include "FrameStyle.h"
+#include "shell/FrameStyle.h"
 
 #include <QGroupBox>
 #include <QPainter>

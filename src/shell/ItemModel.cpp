@@ -1,7 +1,7 @@
-#include "ItemModel.h"
+#include "shell/ItemModel.h"
 
-#include "ItemCsv.h"
-#include "Stats.h"
+#include "catalogue/ItemCsv.h"
+#include "engine/Stats.h"
 
 #include <QBrush>
 #include <QColor>

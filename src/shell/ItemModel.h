@@ -4,9 +4,9 @@
 // the window's unsaved edits laid over them (changed cells, added rows,
 // deleted rows). Picks keep reading the loaded table until a save.
 
-#include "Columns.h"
-#include "ItemRecord.h"
-#include "ItemRows.h"
+#include "catalogue/Columns.h"
+#include "catalogue/ItemRecord.h"
+#include "catalogue/ItemRows.h"
 
 #include <QAbstractTableModel>
 #include <QUndoStack>

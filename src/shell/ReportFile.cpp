@@ -1,7 +1,7 @@
-#include "ReportFile.h"
+#include "shell/ReportFile.h"
 
-#include "CodePage.h"
-#include "Error.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/Error.h"
 
 #include <QDir>
 #include <QSaveFile>

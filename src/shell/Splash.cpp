@@ -1,6 +1,6 @@
-#include "Splash.h"
+#include "shell/Splash.h"
 
-#include "Forms.h"
+#include "shell/Forms.h"
 #include "ui_Splash.h"
 
 #include <QCloseEvent>

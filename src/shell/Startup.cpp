@@ -1,6 +1,6 @@
-#include "Startup.h"
+#include "shell/Startup.h"
 
-#include "Splash.h"
+#include "shell/Splash.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

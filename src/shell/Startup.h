@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DbfLoader.h"
+#include "catalogue/DbfLoader.h"
 
 #include <exception>
 #include <functional>

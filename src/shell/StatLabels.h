@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 #include <array>
 

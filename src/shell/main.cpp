@@ -1,7 +1,7 @@
-#include "Catalogue.h"
-#include "ErrorBox.h"
-#include "Startup.h"
-#include "Unit1.h"
+#include "catalogue/Catalogue.h"
+#include "shell/ErrorBox.h"
+#include "shell/Startup.h"
+#include "shell/Unit1.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -3,11 +3,11 @@
 // The best set over an item table the test writes. The one place here that
 // knows how test tables are written and loaded.
 
-#include "Catalogue.h"
-#include "Error.h"
-#include "Model.h"
-#include "Solve.h"
 #include "TestTable.h"
+#include "best/Model.h"
+#include "best/Solve.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Error.h"
 
 #include <QString>
 #include <QStringList>

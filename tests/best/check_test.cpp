@@ -1,7 +1,7 @@
 // A set that breaks the rules never gets through as a result.
 
 #include "BestTable.h"
-#include "Error.h"
+#include "catalogue/Error.h"
 
 #include <gtest/gtest.h>
 

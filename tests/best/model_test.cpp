@@ -1,8 +1,8 @@
 // The best set on hand-built tables whose best is known.
 
 #include "BestTable.h"
-#include "Greedy.h"
-#include "TextWindow.h"
+#include "best/Greedy.h"
+#include "engine/TextWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and Cancel stops it at once.
 
 #include "BestTable.h"
-#include "Solver.h"
+#include "best/Solver.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

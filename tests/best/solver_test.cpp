@@ -2,9 +2,9 @@
 // that fails in any way gives a clear error while the caller goes on.
 
 #include "BestTable.h"
-#include "Greedy.h"
-#include "Picker.h"
-#include "TextWindow.h"
+#include "best/Greedy.h"
+#include "engine/Picker.h"
+#include "engine/TextWindow.h"
 
 #include <QtGlobal>
 #include <gtest/gtest.h>

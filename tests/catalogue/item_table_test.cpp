@@ -2,9 +2,9 @@
 // every query, with the terms and orders the table takes over and those it
 // leaves to SQLite, must return the same rows.
 
-#include "DbfLoader.h"
-#include "ItemTable.h"
 #include "TestTable.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/ItemTable.h"
 
 #include <sqlite3.h>
 

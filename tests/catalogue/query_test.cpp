@@ -1,7 +1,7 @@
 // The best-item queries: their text, parameters, filters, ties and set-up.
 
-#include "Convert.h"
 #include "TestTable.h"
+#include "catalogue/Convert.h"
 
 using namespace testdbf;
 using vestor::Catalogue;

@@ -1,11 +1,11 @@
 // The one DBF writer and the item CSV, checked through the program's own
 // loader: what is written is what is read, and a failed save loses nothing.
 
-#include "DbfLoader.h"
-#include "DbfWriter.h"
-#include "Error.h"
-#include "ItemCsv.h"
-#include "ItemRecord.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/DbfWriter.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemCsv.h"
+#include "catalogue/ItemRecord.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "Trayicon.h"
+#include "components/Trayicon.h"
 
 #include <QFile>
 #include <QLocalSocket>

@@ -1,6 +1,6 @@
 // One copy of a program using the guard: prints "first" and exits with 3
 // when it holds the name, so a test can tell that from being ended (status 0).
-#include "Trayicon.h"
+#include "components/Trayicon.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "Trayicon.h"
+#include "components/Trayicon.h"
 
 #include <QCursor>
 #include <QImage>

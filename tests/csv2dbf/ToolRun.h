@@ -3,7 +3,7 @@
 // Runs the keepers' tools as a user would, through the shell, in a
 // directory of their own.
 
-#include "Columns.h"
+#include "catalogue/Columns.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +49,11 @@ inline std::string commandLine(const std::string &program, const std::vector<std
 inline std::string header()
 {
     std::string s;
-    for (const auto &c : vestor::kItemColumns)
-        s += (s.empty() ? "" : ",") + std::string(c.name);
+    for (const auto &c : vestor::kItemColumns) {
+        if (!s.empty())
+            s += ',';
+        s += c.name;
+    }
     return s;
 }
 
@@ -65,7 +68,9 @@ inline std::string row(const std::map<std::string, std::string> &cells = {})
     std::string s;
     for (std::size_t i = 0; i < vestor::kItemColumns.size(); ++i) {
         const auto it = v.find(vestor::kItemColumns[i].name);
-        s += (i ? "," : "") + (it == v.end() ? std::string("0") : it->second);
+        if (i)
+            s += ',';
+        s += it == v.end() ? std::string("0") : it->second;
     }
     return s;
 }

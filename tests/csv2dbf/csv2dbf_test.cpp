@@ -1,8 +1,8 @@
 // Runs the real converter on small CSV files and reads the result back with
 // shapelib's own reader, independent of the program's.
 
-#include "Columns.h"
 #include "ToolRun.h"
+#include "catalogue/Columns.h"
 
 #include <gtest/gtest.h>
 #include <shapefil.h>

@@ -1,11 +1,11 @@
 // dbf2csv, the reverse of csv2dbf: dbf2csv TABLE | csv2dbf - COPY builds a
 // table with exactly the rows of TABLE, whatever code page TABLE is in.
 
-#include "CodePage.h"
-#include "DbfLoader.h"
-#include "ItemRecord.h"
 #include "TestDbf.h"
 #include "ToolRun.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/ItemRecord.h"
 
 #include <QStringEncoder>
 

@@ -1,10 +1,10 @@
 // csv2dbf under hostile files and faults: every case ends in a clear message
 // and the right exit status, with nothing lost or replaced that should not be.
 
-#include "DbfLoader.h"
-#include "ItemRecord.h"
-#include "ItemRows.h"
 #include "ToolRun.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/ItemRecord.h"
+#include "catalogue/ItemRows.h"
 
 #include <functional>
 
@@ -60,9 +60,9 @@ std::string twoRuns(const fs::path &io)
     // Different sizes, so a blend of the two shows in the count.
     std::string a = header() + "\n", b = header() + "\n";
     for (int i = 0; i < 3000; ++i)
-        a += row({{"NAME", "A" + std::to_string(i)}}) + "\n";
+        a += row({{"NAME", std::string("A").append(std::to_string(i))}}) + "\n";
     for (int i = 0; i < 2000; ++i)
-        b += row({{"NAME", "B" + std::to_string(i)}}) + "\n";
+        b += row({{"NAME", std::string("B").append(std::to_string(i))}}) + "\n";
     writeFile(io / "a.csv", a);
     writeFile(io / "b.csv", b);
     const std::string out = (io / "Out.DBF").string();

@@ -2,9 +2,9 @@
 
 // The pick over a plain-text window and a catalogue on a table the test writes.
 
-#include "Picker.h"
 #include "TestTable.h"
-#include "TextWindow.h"
+#include "engine/Picker.h"
+#include "engine/TextWindow.h"
 
 namespace testdbf {
 

@@ -1,7 +1,7 @@
 // The sum's conversion and the total's general number format.
 
-#include "Error.h"
-#include "Number.h"
+#include "catalogue/Error.h"
+#include "engine/Number.h"
 
 #include <QLocale>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Taking an item, filling a slot and the whole run with its report.
 
-#include "Convert.h"
 #include "EngineFixture.h"
+#include "catalogue/Convert.h"
 
 #include <cmath>
 

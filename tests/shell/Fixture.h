@@ -2,9 +2,9 @@
 
 // A main window over a test item table, and a catch for its error box.
 
-#include "ErrorBox.h"
 #include "TestTable.h"
-#include "Unit1.h"
+#include "shell/ErrorBox.h"
+#include "shell/Unit1.h"
 
 #include <QComboBox>
 #include <QLineEdit>

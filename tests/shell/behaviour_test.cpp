@@ -1,9 +1,9 @@
 // The emblem on both windows, hiding into the notification area and back,
 // and the news link.
 #include "Fixture.h"
-#include "Forms.h"
-#include "Splash.h"
-#include "Trayicon.h"
+#include "components/Trayicon.h"
+#include "shell/Forms.h"
+#include "shell/Splash.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 // The application title and the one error boundary of every handler.
-#include "Error.h"
-#include "ErrorBox.h"
 #include "Fixture.h"
+#include "catalogue/Error.h"
+#include "shell/ErrorBox.h"
 
 #include <stdexcept>
 

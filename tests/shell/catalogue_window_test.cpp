@@ -1,12 +1,12 @@
 // The catalogue window: its model over the loaded table (order, sorting,
 // filters), editing with checks and undo, and the window on the main window.
-#include "Catalogue.h"
-#include "CatalogueWindow.h"
 #include "Fixture.h"
-#include "ItemCsv.h"
-#include "ItemModel.h"
-#include "StatLabels.h"
-#include "Stats.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/ItemCsv.h"
+#include "engine/Stats.h"
+#include "shell/CatalogueWindow.h"
+#include "shell/ItemModel.h"
+#include "shell/StatLabels.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // Saved characters: the store on disk, and the menu that saves, fills in and
 // deletes them on the main window.
-#include "Catalogue.h"
-#include "CharacterMenu.h"
 #include "Fixture.h"
-#include "Trayicon.h"
+#include "catalogue/Catalogue.h"
+#include "components/Trayicon.h"
+#include "shell/CharacterMenu.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

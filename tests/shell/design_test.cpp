@@ -2,7 +2,7 @@
 // frames, the Save glyph, the sum's length, and the toolkit's texts in Russian.
 #include "Fixture.h"
 #include "Modal.h"
-#include "Startup.h"
+#include "shell/Startup.h"
 
 #include <QContextMenuEvent>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The main window as designed: controls by design name, geometry, texts,
 // limits, tab order, and the key filters of the numeric fields.
 #include "Fixture.h"
-#include "StatLabels.h"
-#include "Stats.h"
+#include "engine/Stats.h"
+#include "shell/StatLabels.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,10 +1,10 @@
 // The pick button, the race and level lists and the start-up of the window
 // over a real item table.
-#include "Catalogue.h"
 #include "Fixture.h"
-#include "Picker.h"
-#include "Splash.h"
-#include "TextWindow.h"
+#include "catalogue/Catalogue.h"
+#include "engine/Picker.h"
+#include "engine/TextWindow.h"
+#include "shell/Splash.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Saving the report: the dialog's name, the ".txt" rule, the question before
 // replacing a file, Windows-1251 with CR LF, and failures.
 #include "Fixture.h"
-#include "ReportFile.h"
+#include "shell/ReportFile.h"
 
 #include <QDir>
 #include <QFile>

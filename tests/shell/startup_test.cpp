@@ -1,10 +1,10 @@
 // Loading the item table behind the splash: on a thread of its own, the
 // splash up and turning until the load ends, its progress shown past the
 // splash's time, its error handed back once the splash is gone.
-#include "Error.h"
 #include "Fixture.h"
-#include "Splash.h"
-#include "Startup.h"
+#include "catalogue/Error.h"
+#include "shell/Splash.h"
+#include "shell/Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

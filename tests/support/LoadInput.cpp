@@ -1,6 +1,6 @@
 #include "LoadInput.h"
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "TestDbf.h"
 
-#include "CodePage.h"
-#include "Columns.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/Columns.h"
 
 #include <QBuffer>
 #include <QDate>

@@ -7,7 +7,7 @@
 // by a small byte builder here, so a test can also build every kind of
 // foreign or damaged file.
 
-#include "DbfWriter.h"
+#include "catalogue/DbfWriter.h"
 
 #include <QByteArray>
 #include <QString>

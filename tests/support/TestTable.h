@@ -2,9 +2,9 @@
 
 // A catalogue over a table the test writes into a fresh directory.
 
-#include "Catalogue.h"
-#include "Error.h"
 #include "TestDbf.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Error.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "ToolIo.h"
 
-#include "Error.h"
-#include "IoFailure.h"
+#include "catalogue/Error.h"
+#include "catalogue/IoFailure.h"
 
 #include <QCommandLineParser>
 

@@ -1,10 +1,10 @@
 // csv2dbf: turns the UTF-8 item catalogue (CSV) into the dBase III table the
 // program reads at start-up. The CSV is what people edit; the .DBF is built.
 
-#include "DbfWriter.h"
-#include "Error.h"
-#include "ItemCsv.h"
 #include "ToolIo.h"
+#include "catalogue/DbfWriter.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemCsv.h"
 
 #include <QFileInfo>
 

@@ -1,11 +1,11 @@
 // dbf2csv: the reverse of csv2dbf. Writes any item table the program reads
 // as the UTF-8 CSV the keepers edit, so that csv2dbf builds the same rows.
 
-#include "DbfLoader.h"
-#include "DbfWriter.h"
-#include "Error.h"
-#include "ItemCsv.h"
 #include "ToolIo.h"
+#include "catalogue/DbfLoader.h"
+#include "catalogue/DbfWriter.h"
+#include "catalogue/Error.h"
+#include "catalogue/ItemCsv.h"
 
 #include <QFileInfo>
 

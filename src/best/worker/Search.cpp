@@ -1,4 +1,4 @@
-#include "Search.h"
+#include "best/worker/Search.h"
 
 #include <Cbc_C_Interface.h>
 

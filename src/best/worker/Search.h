@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Problem.h"
+#include "best/Problem.h"
 
 #include <chrono>
 #include <cstdint>

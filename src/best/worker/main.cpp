@@ -2,9 +2,9 @@
 // writes the answer as JSON on stdout; a message on stderr and status 1 on
 // failure. Runs apart from the window so that a solver fault ends only this.
 
-#include "Error.h"
-#include "Problem.h"
-#include "Search.h"
+#include "best/Problem.h"
+#include "best/worker/Search.h"
+#include "catalogue/Error.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -21,7 +21,7 @@ struct Options {
     int alternatives = kDefaultAlternatives;
     double timeLimit = kDefaultTimeLimit; // seconds of wall clock for the whole request
     std::vector<std::int64_t> start;      // the pick's records, offered as a first set
-    QString solver;                       // the solver program; empty: vestor-solve beside this program
+    QString solver; // the solver program; empty: vestor-solve beside this program or in its libexec
     // When the request was made: the limit counts from here. Unset: from the solve's start.
     std::optional<std::chrono::steady_clock::time_point> requested;
 };

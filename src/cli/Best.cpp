@@ -29,7 +29,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
                          .add(QStringLiteral("record"), double(i.record))
                          .add(QStringLiteral("name"), i.name)
                          .add(QStringLiteral("type"), i.type)
-                         .add(QStringLiteral("price"), i.price));
+                         .add(QStringLiteral("price"), inCents(i.price)));
     OrderedJsonObject yields, shortBy;
     for (const Stat &s : stats())
         yields.add(statName(s.index), set.yields[s.index]);
@@ -45,7 +45,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
     }
     return OrderedJsonObject()
         .add(QStringLiteral("items"), items)
-        .add(QStringLiteral("total"), set.total)
+        .add(QStringLiteral("total"), inCents(set.total))
         .add(QStringLiteral("yields"), yields)
         .add(QStringLiteral("short"), shortBy)
         .add(QStringLiteral("shortTotal"), set.totalShortfall())
@@ -73,7 +73,7 @@ OrderedJsonObject resultJson(const Model &model, const Result &r)
         .add(QStringLiteral("sets"), sets)
         .add(QStringLiteral("unreachable"), unreachable);
     if (r.moneyNeeded)
-        o.add(QStringLiteral("moneyNeeded"), *r.moneyNeeded)
+        o.add(QStringLiteral("moneyNeeded"), inCents(*r.moneyNeeded))
             .add(QStringLiteral("moneyNeededProven"), r.moneyNeededProven);
     return o;
 }
@@ -111,6 +111,7 @@ QByteArray bestPick(Catalogue &catalogue, const Options &options)
     OrderedJsonObject o = resultJson(model, result);
     if (options.withGreedy)
         o.add(QStringLiteral("greedy"), setJson(model, describedSet(model, solving.start)));
+    o.add(QStringLiteral("version"), QStringLiteral(VESTOR_VERSION));
     return o.toJson();
 }
 

@@ -39,10 +39,10 @@ TEST(Exact, TheEmptySetIsAnAnswerInBothModes)
         double need;
         bool allMet;
     };
-    for (const Case &c : {Case{"already met, no money", 0, 26, 22, true},
-                          Case{"already met, money to spare", 500, 26, 22, true},
-                          Case{"unmet, and the money buys nothing", 0, 0, 22, false},
-                          Case{"unmet, and money too little for anything", 9, 0, 22, false}}) {
+    for (const Case &c :
+         {Case{"already met, no money", 0, 26, 22, true}, Case{"already met, money to spare", 500, 26, 22, true},
+          Case{"unmet, and the money buys nothing", 0, 0, 22, false},
+          Case{"unmet, and money too little for anything", 9, 0, 22, false}}) {
         Inputs in;
         in.money = c.money;
         in.current[kSila] = c.have;
@@ -100,9 +100,9 @@ TEST(Exact, FiveDecimalTablesAgreeWithTryingEverySet)
     for (int round = 0; round < 10; ++round) {
         std::vector<testdbf::Item> items;
         for (int i = count(random); i > 0; --i)
-            items.push_back(item(types[type(random)], QStringLiteral("I%1").arg(i), price(random),
-                                 {{kSila, std::round(amount(random) * 1e5) / 1e5},
-                                  {kZlost, std::round(amount(random) * 1e5) / 1e5}}));
+            items.push_back(item(
+                types[type(random)], QStringLiteral("I%1").arg(i), price(random),
+                {{kSila, std::round(amount(random) * 1e5) / 1e5}, {kZlost, std::round(amount(random) * 1e5) / 1e5}}));
         besttest::Table table;
         table.load(withDecimals(items, 5));
         Inputs in;

@@ -8,8 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace vestor;
 using namespace vestor::best;

@@ -102,7 +102,7 @@ std::vector<std::int64_t> needWeights(const Model &model, const std::vector<int>
     std::int64_t common = 1;
     bool exact = true;
     for (int s : needs) {
-        const std::int64_t n = std::max<std::int64_t>(1, std::llround(std::fabs(model.inputs().needed[s])));
+        const std::int64_t n = std::max<std::int64_t>(1, std::llround(std::fabs(model.values().needed[s])));
         const std::int64_t factor = n / std::gcd(common, n);
         exact = exact && common <= kWeightCeiling / factor;
         if (exact)
@@ -110,7 +110,7 @@ std::vector<std::int64_t> needWeights(const Model &model, const std::vector<int>
     }
     std::vector<std::int64_t> weights;
     for (int s : needs) {
-        const double n = std::max(1.0, std::round(std::fabs(model.inputs().needed[s])));
+        const double n = std::max(1.0, std::round(std::fabs(model.values().needed[s])));
         weights.push_back(exact ? std::int64_t(common / n)
                                 : std::max<std::int64_t>(1, std::llround(kWeightCeiling / n)));
     }
@@ -139,7 +139,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
     const std::vector<int> needs = model.needStats();
     std::vector<double> amounts, prices;
     for (int s : needs)
-        amounts.insert(amounts.end(), {model.base(s), model.inputs().needed[s]});
+        amounts.insert(amounts.end(), {model.base(s), model.values().needed[s]});
     for (int i : r.itemOf) {
         prices.push_back(model.items()[i].price);
         for (int s : needs)
@@ -153,7 +153,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
         p.capacities.push_back(g.capacity());
     const auto weights = needWeights(model, needs);
     for (int k = 0; k < int(needs.size()); ++k)
-        p.needs.push_back({scaled(model.inputs().needed[needs[k]] - model.base(needs[k]), statScale),
+        p.needs.push_back({scaled(model.values().needed[needs[k]] - model.base(needs[k]), statScale),
                            model.sense(needs[k]), weights[k]});
     double most = 0; // the dearest set there could be: the budget never needs to exceed it
     for (int i : r.itemOf) {
@@ -166,7 +166,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
         most += double(pi.price) * p.capacities[item.group];
         p.items.push_back(std::move(pi));
     }
-    p.budget = std::int64_t(std::floor(std::min(model.inputs().money * r.priceScale + kWholeTolerance, most)));
+    p.budget = std::int64_t(std::floor(std::min(model.values().money * r.priceScale + kWholeTolerance, most)));
     p.alternatives = alternatives;
     p.timeLimit = timeLimit;
     if (!start.empty()) {

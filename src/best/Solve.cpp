@@ -33,6 +33,8 @@ Job::Job(const Model &model, const Options &options)
         throw Error(QStringLiteral("Время на поиск должно быть больше нуля."));
 }
 
+QString solverTimedOut() { return QStringLiteral("Решатель не ответил вовремя и был остановлен."); }
+
 QString Job::program() const
 {
     if (!options_.solver.isEmpty())
@@ -112,7 +114,7 @@ Result solve(const Model &model, const Options &options)
     if (!process.waitForFinished(job.patience())) {
         process.kill();
         process.waitForFinished();
-        throw Error(QStringLiteral("Решатель не ответил вовремя и был остановлен."));
+        throw Error(solverTimedOut());
     }
     return job.conclude(process.exitStatus(), process.exitCode(), process.readAllStandardOutput(),
                         process.readAllStandardError());

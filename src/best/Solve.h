@@ -31,6 +31,9 @@ struct Result {
     std::optional<double> moneyNeeded;
 };
 
+// What is said of a solver that did not answer within its time.
+QString solverTimedOut();
+
 // One solve prepared for the solver process, and reading what it says.
 class Job
 {

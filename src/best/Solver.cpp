@@ -14,8 +14,7 @@ constexpr int kReapMilliseconds = 2000;
 Solver::Solver(QObject *parent) : QObject(parent)
 {
     limit_.setSingleShot(true);
-    connect(&limit_, &QTimer::timeout, this,
-            [this] { fail(QStringLiteral("Решатель не ответил вовремя и был остановлен.")); });
+    connect(&limit_, &QTimer::timeout, this, [this] { fail(solverTimedOut()); });
     connect(&process_, &QProcess::finished, this, &Solver::onFinished);
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)

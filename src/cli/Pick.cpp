@@ -20,23 +20,13 @@ void setUpCatalogue(Catalogue &catalogue, const QString &dataDir, const Options 
                                    "that holds it")
                         .arg(QDir::toNativeSeparators(dataDir)));
     catalogue.setUpIn(dataDir);
-    catalogue.raceChanged(options.race->name);
-    catalogue.levelChanged(options.level);
-}
-
-TextWindow windowOf(const Options &options)
-{
-    TextWindow window;
-    window.race = options.race->name;
-    window.money = options.money;
-    window.current = options.have;
-    window.needed = options.need;
-    return window;
+    catalogue.raceChanged(options.pick.race);
+    catalogue.levelChanged(options.pick.level);
 }
 
 QByteArray greedyPick(Catalogue &catalogue, const Options &options)
 {
-    TextWindow window = windowOf(options);
+    TextWindow window(options.pick);
     Picker picker(window, catalogue);
     picker.Button1Click();
     if (!options.json)

@@ -110,10 +110,8 @@ template <typename T> void insertAt(std::vector<T> &v, std::vector<std::pair<std
 
 int ItemModel::viewColumn(const char *name)
 {
-    for (int c = 0; c < kItemColumnCount; ++c)
-        if (std::strcmp(kItemColumns[c].name, name) == 0)
-            return c + 1;
-    return -1;
+    const int column = itemColumnIndex(name);
+    return column < 0 ? -1 : column + 1;
 }
 
 // ---- undo steps ----

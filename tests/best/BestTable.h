@@ -37,7 +37,7 @@ struct Table {
         dir.write(testdbf::bytes(t));
         catalogue.setUp(dir.program());
     }
-    vestor::ItemRows rows() const { return catalogue.table1.rows(); }
+    vestor::ItemRows rows() const { return catalogue.rows(); }
 };
 
 // The solver program under test, beside the test programs.
@@ -46,6 +46,14 @@ inline vestor::best::Options options(int alternatives = 0)
     vestor::best::Options o;
     o.alternatives = alternatives;
     o.solver = QStringLiteral(VESTOR_SOLVE);
+    return o;
+}
+
+// The solver that fails as VESTOR_SOLVE_FAULT says (and answers when it is unset).
+inline vestor::best::Options faultyOptions()
+{
+    vestor::best::Options o = options();
+    o.solver = QStringLiteral(VESTOR_SOLVE_FAKE);
     return o;
 }
 

@@ -2,7 +2,6 @@
 // that fails in any way gives a clear error while the caller goes on.
 
 #include "BestTable.h"
-#include "best/Greedy.h"
 #include "engine/Picker.h"
 #include "engine/TextWindow.h"
 
@@ -46,7 +45,7 @@ std::tuple<int, double, double> key(const Model &model, const Counts &counts)
     const StatValues y = model.yields(counts);
     double shortfall = 0;
     for (int s : model.needStats())
-        shortfall += model.shortfall(s, y[s]) / std::abs(model.inputs().needed[s]);
+        shortfall += model.shortfall(s, y[s]) / std::abs(model.values().needed[s]);
     return {shortfall > 0, shortfall, model.price(counts)};
 }
 
@@ -74,10 +73,10 @@ TEST(Solver, AgreesWithTryingEverySet)
         const double priceScale = round % 2 ? 10'000'000 : 1;
         table.load(randomTable(random, priceScale));
         Inputs in;
-        in.money = money(random) * priceScale;
-        in.needed[kSila] = need(random);
-        in.needed[kZlost] = need(random);
-        in.needed[kObUvP] = ceiling(random);
+        in.pick.money = QString::number(money(random) * priceScale, 'f', 0);
+        in.pick.needed[kSila] = QString::number(need(random));
+        in.pick.needed[kZlost] = QString::number(need(random));
+        in.pick.needed[kObUvP] = QString::number(ceiling(random));
         const Model model(table.rows(), in);
         const Result r = solve(model, besttest::options(1));
         ASSERT_TRUE(r.proven) << round;
@@ -85,10 +84,10 @@ TEST(Solver, AgreesWithTryingEverySet)
         // The best, then the best of the sets that do not hold it.
         std::tuple<int, double, double> best{2, 0, 0}, next{2, 0, 0};
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money)
+            if (model.price(c) <= model.values().money)
                 best = std::min(best, key(model, c));
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money && !contains(c, r.sets[0].counts))
+            if (model.price(c) <= model.values().money && !contains(c, r.sets[0].counts))
                 next = std::min(next, key(model, c));
         const auto found = key(model, r.sets[0].counts);
         EXPECT_EQ(std::get<0>(found), std::get<0>(best)) << round;
@@ -114,8 +113,8 @@ TEST(Solver, AFailingSolverGivesAClearErrorAndTheNextSolveWorks)
     besttest::Table table;
     table.load({item("ring", "R", 10, {{kSila, 5}})});
     Inputs in;
-    in.money = 100;
-    in.needed[kSila] = 10;
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kSila] = QStringLiteral("10");
     const Model model(table.rows(), in);
     struct Case {
         const char *fault;
@@ -123,7 +122,7 @@ TEST(Solver, AFailingSolverGivesAClearErrorAndTheNextSolveWorks)
     };
     for (const Case &c : {Case{"abort", 10}, Case{"garbage", 10}, Case{"overfill", 10}, Case{"hang", 0.2}}) {
         qputenv("VESTOR_SOLVE_FAULT", c.fault);
-        Options o = besttest::options();
+        Options o = besttest::faultyOptions();
         o.timeLimit = c.timeLimit;
         const QString message = testdbf::errorOf([&] { solve(model, o); });
         qunsetenv("VESTOR_SOLVE_FAULT");
@@ -149,11 +148,12 @@ TEST(Greedy, TakesWhatThePickTakes)
     w.money = QStringLiteral("1000");
     w.needed[kSila] = QStringLiteral("20");
     w.needed[kZlost] = QStringLiteral("9");
-    Picker(w, table.catalogue).Button1Click();
+    Picker picker(w, table.catalogue);
+    picker.Button1Click();
     Inputs in;
-    in.money = 1000;
+    in.pick.money = QStringLiteral("1000");
     const Model model(table.rows(), in);
-    const auto records = greedyRecords(table.catalogue, w);
+    const auto &records = picker.records();
     QStringList taken = besttest::names(describedSet(model, records));
     // The report lists the items between its heading and its total.
     QStringList reported = w.report.mid(2, qsizetype(records.size()));

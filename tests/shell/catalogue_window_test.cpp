@@ -57,7 +57,7 @@ struct Loaded {
     {
         dir.write(items);
         catalogue.setUpIn(dir.data());
-        model.setRows(catalogue.table1.rows());
+        model.setRows(catalogue.rows());
     }
     bool set(int row, const char *name, const QString &text)
     {
@@ -76,7 +76,7 @@ TEST(CatalogueModel, ShowsEveryLoadedRowInFileOrderWithItsRecordNumber)
 
 TEST(CatalogueModel, StatColumnsCarryTheCaptionsOfTheMainWindow)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     for (const vestor::Stat &s : vestor::stats()) {
         const QString label = child<QLabel>(w, QLatin1String(vestor::kStatLabels[s.index - 1].needed))->text();
         EXPECT_EQ(ItemModel::caption(col(s.column)), label) << s.column;
@@ -229,7 +229,7 @@ TEST(CatalogueModel, PicksKeepTheLoadedTableUntilASave)
     Loaded l;
     ASSERT_TRUE(l.set(0, "NAME", "Переименованное"));
     l.model.deleteRows({1});
-    const vestor::ItemRows &loaded = l.catalogue.table1.rows();
+    const vestor::ItemRows &loaded = l.catalogue.rows();
     ASSERT_EQ(loaded.rowCount(), 5);
     EXPECT_EQ(loaded.text(1, 0), QStringLiteral("Медное кольцо"));
     auto all = testdbf::wholeTable(l.catalogue);
@@ -368,7 +368,7 @@ TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
     EXPECT_FALSE(m.modified());
     EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), before) << "the previous table is kept";
     // What the catalogue now serves is what the window held, read by the real loader.
-    const vestor::ItemRows &loaded = w.window->catalogue().table1.rows();
+    const vestor::ItemRows &loaded = w.window->catalogue().rows();
     std::vector<vestor::ItemRecord> reread;
     for (int r = 0; r < loaded.rowCount(); ++r)
         reread.push_back(vestor::itemRecordAt(loaded, r));
@@ -408,7 +408,7 @@ TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)
     EXPECT_EQ(bytesOf(w.dir.table()), before);
     EXPECT_FALSE(QFileInfo::exists(w.dir.table() + QStringLiteral(".bak")));
     EXPECT_TRUE(cat->model().modified());
-    EXPECT_EQ(loadedNames(w.window->catalogue().table1.rows()).value(1), QStringLiteral("Кольцо гнома"));
+    EXPECT_EQ(loadedNames(w.window->catalogue().rows()).value(1), QStringLiteral("Кольцо гнома"));
 }
 
 TEST(CatalogueCsv, ExportedRowsImportAsTheSameRows)

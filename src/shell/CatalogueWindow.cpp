@@ -235,16 +235,20 @@ void CatalogueWindow::open(const ItemRows &rows, const QString &tablePath, const
     rows_ = rows;
     tablePath_ = tablePath;
     model_->setRows(rows);
-    const bool readOnly = !why.isEmpty() || !writable(tablePath);
+    const bool readOnly = !why.isEmpty() || (!writable(tablePath) && !savesAsCopy());
     model_->setReadOnly(readOnly);
     for (QWidget *w : editing_ + saving_)
         w->setEnabled(!readOnly);
-    readOnly_->setVisible(readOnly);
+    readOnly_->setVisible(readOnly || savesAsCopy());
     if (!why.isEmpty())
         readOnly_->setText(why);
-    else
+    else if (readOnly)
         readOnly_->setText(QStringLiteral("Таблица %1 защищена от записи: каталог открыт только для чтения")
                                .arg(QDir::toNativeSeparators(tablePath)));
+    else if (savesAsCopy())
+        readOnly_->setText(QStringLiteral("Общая таблица %1 защищена от записи: изменения будут сохранены "
+                                          "как ваша копия %2")
+                               .arg(QDir::toNativeSeparators(tablePath), QDir::toNativeSeparators(userCopy)));
     setWindowTitle(readOnly ? kTitle + QStringLiteral(" (только чтение)") : kTitle);
     message_->clear();
     applyFilter();
@@ -278,10 +282,20 @@ QWidget *CatalogueWindow::makeFileButtons()
     return box;
 }
 
+bool CatalogueWindow::savesAsCopy() const
+{
+    return !userCopy.isEmpty() && tablePath_ != userCopy && !writable(tablePath_);
+}
+
 void CatalogueWindow::save()
 {
+    const bool asCopy = savesAsCopy();
+    const QString target = asCopy ? userCopy : tablePath_;
+    if (asCopy && !QDir().mkpath(QFileInfo(target).absolutePath()))
+        throw Error(QStringLiteral("Не удалось создать папку %1 для вашей копии каталога")
+                        .arg(QDir::toNativeSeparators(QFileInfo(target).absolutePath())));
     int record = 0;
-    saveItemTable(tablePath_,
+    saveItemTable(target,
                   [&](ItemTableWriter &writer) {
                       model_->forEachFileRow([&](const ItemRecord &r) {
                           ++record;
@@ -296,9 +310,17 @@ void CatalogueWindow::save()
                   },
                   {.keepBackup = true});
     model_->undoStack()->setClean();
-    showMessage(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(tablePath_)), false);
+    const QString shared = tablePath_;
+    tablePath_ = target;
     if (reload)
-        open(reload(), tablePath_);
+        open(reload(target), target);
+    if (asCopy)
+        showMessage(QStringLiteral("Общая таблица %1 защищена от записи: каталог сохранён как ваша копия %2, "
+                                   "её программа читает и при следующем запуске")
+                        .arg(QDir::toNativeSeparators(shared), QDir::toNativeSeparators(target)),
+                    false);
+    else
+        showMessage(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(target)), false);
 }
 
 void CatalogueWindow::exportCsv(const QString &path)

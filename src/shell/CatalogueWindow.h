@@ -36,9 +36,13 @@ public:
     // What to do with unsaved changes when the window closes.
     enum class Unsaved { Save, Discard, Keep };
     std::function<Unsaved()> askUnsaved;
-    // Reads the table file again into the catalogue, so the next pick uses
-    // it, and returns its rows; set by the catalogue's owner.
-    std::function<ItemRows()> reload;
+    // Reads the table file (the one opened, or the user's copy it was just
+    // saved as) into the catalogue, so the next pick uses it, and returns its
+    // rows; set by the catalogue's owner.
+    std::function<ItemRows(const QString &tablePath)> reload;
+    // Where a table the user may not write (the installed shared one) is
+    // saved instead: the user's own copy. Empty: such a table opens read-only.
+    QString userCopy;
     // The CSV file to write (`forWriting`) or read; empty on cancel.
     std::function<QString(bool forWriting)> chooseCsv;
     // Whether imported rows replace every row or follow them.
@@ -46,7 +50,8 @@ public:
     std::function<ImportAs(int rows)> askImport;
 
     // "Сохранить": the window's rows become the table file (the old one kept
-    // as .bak), then the catalogue reads it. Throws Error; nothing changes then.
+    // as .bak) or the user's copy, then the catalogue reads it. Throws Error;
+    // nothing changes then.
     void save();
     // "Экспорт CSV": the shown rows, in the order shown.
     void exportCsv(const QString &path);
@@ -66,6 +71,7 @@ private:
     QWidget *makeButtons();
     QWidget *makeFileButtons();
     void applyFilter();
+    bool savesAsCopy() const;
     void showCount();
     void showMessage(const QString &text, bool refused);
     QList<int> selectedRows() const;

@@ -264,13 +264,18 @@ void TForm1::CatalogueButtonClick()
             const Race *race = raceByName(ui->ComboBox1->currentText());
             return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
         };
-        catalogueWindow_->reload = [this] {
-            catalogue_->reload();
+        catalogueWindow_->reload = [this](const QString &tablePath) {
+            catalogue_->reloadFrom(QFileInfo(tablePath).absolutePath());
             return catalogue_->rows();
         };
     }
     if (!catalogueWindow_->isVisible()) {
-        catalogueWindow_->open(catalogue_->rows(), catalogue_->tablePath(),
+        const QString tablePath = catalogue_->tablePath();
+        // The installed table is everyone's: edits to it become the user's own copy.
+        const bool shared = QDir(catalogue_->database().path()) == QDir(sharedDataDirectory(programFilePath()));
+        catalogueWindow_->userCopy =
+            shared ? QDir(userDataDirectory()).filePath(QFileInfo(tablePath).fileName()) : QString();
+        catalogueWindow_->open(catalogue_->rows(), tablePath,
                                catalogue_->loaded() ? QString() : QStringLiteral("Таблица вещей не загружена"));
     }
     catalogueWindow_->show();

@@ -10,9 +10,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 using shelltest::child;
@@ -384,6 +386,31 @@ TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
     w.window->ComboBox2Change();
     w.pick();
     EXPECT_TRUE(w.memo().contains(QStringLiteral("Кольцо гнома-кузнеца"))) << w.memo().toStdString();
+}
+
+TEST(CatalogueWindow, ASharedTableItMayNotWriteIsSavedAsTheUsersCopyWhichThePicksReadFromThen)
+{
+    Window w;
+    QFile::setPermissions(w.dir.table(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const QByteArray shared = bytesOf(w.dir.table());
+    QTemporaryDir home;
+    auto *cat = w.open();
+    cat->userCopy = QDir(home.path()).filePath(QStringLiteral("vestor/Data/Subjects.DBF"));
+    cat->open(w.window->catalogue().rows(), w.dir.table());
+
+    EXPECT_FALSE(cat->windowTitle().contains(QStringLiteral("только чтение")));
+    EXPECT_TRUE(child<QLabel>(*cat, QStringLiteral("ReadOnlyLabel"))->text().contains(QStringLiteral("ваша копия")));
+    ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Своё кольцо")));
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    EXPECT_EQ(bytesOf(w.dir.table()), shared) << "the shared table stays as it was";
+    ASSERT_TRUE(QFileInfo::exists(cat->userCopy));
+    const QString said = child<QLabel>(*cat, QStringLiteral("MessageLabel"))->text();
+    EXPECT_TRUE(said.contains(QStringLiteral("ваша копия")) && said.contains(QStringLiteral("при следующем запуске")))
+        << said.toStdString();
+    EXPECT_EQ(QDir(w.window->catalogue().database().path()), QFileInfo(cat->userCopy).dir());
+    EXPECT_EQ(w.window->catalogue().rows().text(1, 0), QStringLiteral("Своё кольцо"));
+    EXPECT_TRUE(child<QPushButton>(*cat, QStringLiteral("AddRow"))->isEnabled()) << "the copy is the user's to edit";
 }
 
 TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)

@@ -36,11 +36,15 @@ std::variant<QStringList, int> fileArguments(const QString &tool, const QStringL
 {
     QCommandLineParser parser;
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOption(helpOption);
+    parser.addOption(versionOption);
     if (!parser.parse(args))
         return usageError(tool, parser.errorText());
     if (parser.isSet(helpOption))
         return printToStdout(tool, help);
+    if (parser.isSet(versionOption))
+        return printToStdout(tool, tool.toUtf8() + " (Vestor) " VESTOR_VERSION "\n");
     const QStringList files = parser.positionalArguments();
     if (files.size() < least || files.size() > most)
         return usageError(tool, expected);
@@ -76,7 +80,7 @@ int guarded(const QString &tool, int (*body)(const QStringList &), const QString
     try {
         return body(args);
     } catch (const Error &e) {
-        printError(e.message());
+        printError(tool + QStringLiteral(": ") + e.message());
     } catch (const std::bad_alloc &) {
         printError(tool + QStringLiteral(": out of memory"));
     }

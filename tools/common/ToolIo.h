@@ -22,9 +22,9 @@ void printError(const QString &message);
 // "TOOL: message" and the hint to --help on stderr; returns kUsage.
 int usageError(const QString &tool, const QString &message);
 
-// Parses a tool's command line: --help and between `least` and `most` file
+// Parses a tool's command line: --help, --version and between `least` and `most` file
 // names. Returns the names, or the exit status when the run ends here (the
-// help printed, or a usage error told with `expected`).
+// help or version printed, or a usage error told with `expected`).
 std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
                                              qsizetype least, qsizetype most, const QString &expected);
 
@@ -37,7 +37,7 @@ inline const QString kStandardStream = QStringLiteral("-");
 void openStdin(QFile &file);
 void openStdout(QFile &file);
 
-// Runs `body`, turning every error it throws into a message and kFailed.
+// Runs `body`, turning every error it throws into "TOOL: message" and kFailed.
 int guarded(const QString &tool, int (*body)(const QStringList &), const QStringList &args);
 
 } // namespace vestor::tool

@@ -19,7 +19,7 @@ constexpr int kMaxReportedErrors = 50;
 
 QByteArray helpText()
 {
-    return "Usage: csv2dbf [--help] INPUT.csv OUTPUT.DBF\n"
+    return "Usage: csv2dbf [--help | --version] INPUT.csv OUTPUT.DBF\n"
            "\n"
            "Converts the item catalogue from CSV to a dBase III table. INPUT '-' reads\n"
            "standard input.\n"
@@ -43,6 +43,9 @@ QByteArray helpText()
            "input is valid, all at once; a NAME.cpg beside it (any letter case) is\n"
            "removed, since it would override the code page. OUTPUT must be a regular\n"
            "file (or a link to one) and not the input.\n"
+           "\n"
+           "  -h, --help     show this help and exit\n"
+           "  --version      show the version and exit\n"
            "\n"
            "Exit status: 0 done, 1 bad input or I/O failure (messages as\n"
            "INPUT:LINE: reason), 2 wrong usage.\n";

@@ -17,7 +17,7 @@ const QString kTool = QStringLiteral("dbf2csv");
 
 QByteArray helpText()
 {
-    return "Usage: dbf2csv [--help] TABLE.DBF [OUTPUT.csv]\n"
+    return "Usage: dbf2csv [--help | --version] TABLE.DBF [OUTPUT.csv]\n"
            "\n"
            "Writes the items of a dBase table as the UTF-8 CSV that csv2dbf reads, in\n"
            "file order, deleted records left out. OUTPUT '-' or none is standard\n"
@@ -32,6 +32,9 @@ QByteArray helpText()
            "value; a blank field stays an empty cell. So\n"
            "  dbf2csv Subjects.DBF | csv2dbf - Copy.DBF\n"
            "builds a table with the same rows.\n"
+           "\n"
+           "  -h, --help     show this help and exit\n"
+           "  --version      show the version and exit\n"
            "\n"
            "Exit status: 0 done, 1 a table that cannot be read or an I/O failure,\n"
            "2 wrong usage.\n";

@@ -54,7 +54,7 @@ int serve(const std::function<QByteArray(Answer)> &answerText)
         if (!writeAll(answer, answerText(Search(problem).run()) + '\n'))
             return 1;
     } catch (const Error &e) {
-        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+        std::fprintf(stderr, "vestor-solve: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
     return 0;

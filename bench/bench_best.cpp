@@ -5,26 +5,24 @@
 // misses a need the best set meets, and the median ratio of the pick's price to the best set's.
 //   vestor_bench_best --benchmark_counters_tabular=true
 
-#include "best/Greedy.h"
 #include "best/Model.h"
 #include "best/Solve.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Columns.h"
+#include "catalogue/DbfWriter.h"
 #include "catalogue/Error.h"
 #include "engine/Picker.h"
-#include "engine/TextWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <shapefil.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <limits>
 #include <random>
 #include <sys/resource.h>
 
@@ -47,48 +45,42 @@ constexpr int kTextWidth = 50;
 const char *const kTypes[] = {"2hand", "armor", "armor",  "ponogi", "ring",   "ring",
                               "ring",  "pojas", "perchi", "helmet", "amulet", "lats"};
 
-int columnOf(const char *name)
-{
-    for (int c = 0; c < kItemColumnCount; ++c)
-        if (qstrcmp(kItemColumns[c].name, name) == 0)
-            return c;
-    return -1;
-}
-
 // Writes `rows` items; each item's price follows what it gives, times a level factor and some noise.
 void writeTable(const QString &dir, int rows, std::uint32_t seed)
 {
     QDir().mkpath(dir);
-    DBFHandle h = DBFCreateEx(QDir(dir).filePath("Subjects.DBF").toLocal8Bit().constData(), "LDID/201");
-    for (const ItemColumn &c : kItemColumns)
-        DBFAddField(h, c.name, c.kind == ColumnKind::String ? FTString : FTDouble,
-                    c.kind == ColumnKind::String ? kTextWidth : kNumberWidth,
-                    c.kind == ColumnKind::String ? 0 : kNumberDecimals);
+    const QString path = QDir(dir).filePath(QStringLiteral("Subjects.DBF"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        throw Error(QStringLiteral("cannot write %1").arg(path));
+    ItemTableWriter writer(file, path);
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> type(0, std::size(kTypes) - 1), level(1, kTopLevel), stat(1, kStatCount),
         statCount(2, 4), race(0, 9);
     std::uniform_real_distribution<double> noise(0.8, 1.25);
     for (int r = 0; r < rows; ++r) {
         const int urov = level(random);
-        std::vector<double> values(kItemColumnCount, 0);
+        ItemRecord item;
+        for (int c = kLevelColumn + 1; c < kItemColumnCount; ++c)
+            item.number(c) = 0;
         double worth = 0;
         for (int k = statCount(random); k > 0; --k) {
             const int s = stat(random);
             const double amount = std::round((1 + urov) * noise(random) * (s > 10 ? 4 : 1));
             const double sign = vestor::stat(s).mayBeNegative && race(random) < 3 ? -1 : 1;
-            values[columnOf(statColumn(s))] = sign * amount;
+            item.number(statColumnIndex(s)) = sign * amount;
             worth += amount * (s > 10 ? 8 : 30);
         }
-        DBFWriteStringAttribute(h, r, 0, kTypes[type(random)]);
-        DBFWriteStringAttribute(h, r, 1, QStringLiteral("Item %1").arg(r + 1).toLatin1().constData());
-        DBFWriteDoubleAttribute(h, r, 2, std::round(worth * (1 + urov / 3.0) * noise(random)));
+        item.text(kTypeColumn) = QString::fromLatin1(kTypes[type(random)]);
+        item.text(kNameColumn) = QStringLiteral("Item %1").arg(r + 1);
+        item.number(kPriceColumn) = std::round(worth * (1 + urov / 3.0) * noise(random));
         const int rc = race(random);
-        DBFWriteStringAttribute(h, r, 3, rc < kRaceCount ? races()[rc].code : "No");
-        DBFWriteDoubleAttribute(h, r, 4, urov);
-        for (int c = 5; c < kItemColumnCount; ++c)
-            DBFWriteDoubleAttribute(h, r, c, values[c]);
+        item.text(kRaceColumn) = QString::fromLatin1(rc < kRaceCount ? races()[rc].code : "No");
+        item.number(kLevelColumn) = urov;
+        if (!writer.write(item).empty())
+            throw Error(QStringLiteral("generated an item the table cannot hold"));
     }
-    DBFClose(h);
+    writer.finish();
 }
 
 // The most of each stat a character of this race and level could wear, money aside.
@@ -129,19 +121,17 @@ QString purse(const Model &all, std::mt19937 &random)
 }
 
 // A player's question: a character, a purse, and a few needs of a reachable size.
-TextWindow input(const ItemRows &rows, std::mt19937 &random, int &level)
+PickInputs input(const ItemRows &rows, std::mt19937 &random)
 {
     static const std::vector<int> plain = statsWhere(false), ceilings = statsWhere(true);
     std::uniform_int_distribution<int> race(0, kRaceCount - 1), levels(1, kTopLevel), count(2, 5), coin(0, 3);
     std::uniform_int_distribution<std::size_t> pickPlain(0, plain.size() - 1), pickCeiling(0, ceilings.size() - 1);
     std::uniform_real_distribution<double> share(0.15, 0.8);
-    TextWindow w;
-    Inputs in;
-    in.race = race(random);
-    w.race = races()[in.race].name;
-    in.level = level = levels(random);
-    in.money = std::numeric_limits<double>::max();
-    const Model all(rows, in);
+    PickInputs w;
+    w.race = races()[race(random)].name;
+    w.level = QString::number(levels(random));
+    // The items allowed at any price: the money plays no part in them.
+    const Model all(rows, Inputs{w, {}, {}});
     const StatValues most = reach(all);
     w.money = purse(all, random);
     for (int k = count(random); k > 0; --k) {
@@ -198,17 +188,17 @@ bool pickMisses(const Model &model, const ItemSet &pick, const ItemSet &best)
     return false;
 }
 
-void runOne(Catalogue &catalogue, const TextWindow &w, int level, const Options &asked, Figures &f)
+void runOne(Catalogue &catalogue, const PickInputs &w, const Options &asked, Figures &f)
 {
     catalogue.raceChanged(w.race);
-    catalogue.levelChanged(QString::number(level));
+    catalogue.levelChanged(w.level);
     const double cpu0 = processorMs();
     const auto t0 = Clock::now();
     // The whole request, as vestor-pick makes it: the model, the pick's set, the solve.
     Options o = asked;
     o.requested = t0;
-    const Model model(catalogue.table1.rows(), inputsFrom(w, level));
-    o.start = greedyRecords(catalogue, w);
+    const Model model(catalogue.rows(), Inputs{w, {}, {}});
+    o.start = pickedRecords(catalogue, w);
     const auto t1 = Clock::now();
     o.solver = solverProgram();
     const Result r = solve(model, o);
@@ -249,10 +239,9 @@ void solveOn(benchmark::State &state, const QString &dataDir, int inputs, const 
     Figures f;
     for (auto _ : state) {
         for (int i = 0; i < inputs; ++i) {
-            int level = 1;
-            const TextWindow w = input(catalogue.table1.rows(), random, level);
+            const PickInputs w = input(catalogue.rows(), random);
             try {
-                runOne(catalogue, w, level, asked, f);
+                runOne(catalogue, w, asked, f);
             } catch (const Error &) {
                 // Counted, not hidden: a solver that failed is a figure too.
                 ++f.errors;

@@ -39,7 +39,7 @@ void BM_OpenCatalogueWindow(benchmark::State &state)
     vestor::Catalogue &c = catalogue(state.range(0));
     for (auto _ : state) {
         auto w = std::make_unique<vestor::CatalogueWindow>();
-        w->open(c.table1.rows(), QStringLiteral("/nonexistent/Subjects.DBF"));
+        w->open(c.rows(), QStringLiteral("/nonexistent/Subjects.DBF"));
         w->show();
         QCoreApplication::processEvents();
         w->repaint();
@@ -55,7 +55,7 @@ void sortBy(benchmark::State &state, const char *column)
 {
     vestor::Catalogue &c = catalogue(state.range(0));
     vestor::ItemModel model;
-    model.setRows(c.table1.rows());
+    model.setRows(c.rows());
     const int at = vestor::ItemModel::viewColumn(column);
     bool down = false;
     for (auto _ : state) {
@@ -73,7 +73,7 @@ void BM_LoadThenSortByName(benchmark::State &state)
     const int at = vestor::ItemModel::viewColumn("NAME");
     for (auto _ : state) {
         vestor::ItemModel model;
-        model.setRows(c.table1.rows());
+        model.setRows(c.rows());
         model.sort(at, Qt::AscendingOrder);
         benchmark::DoNotOptimize(model.rowCount());
         state.PauseTiming();
@@ -88,7 +88,7 @@ void BM_NameFilter(benchmark::State &state)
 {
     vestor::Catalogue &c = catalogue(state.range(0));
     vestor::ItemModel model;
-    model.setRows(c.table1.rows());
+    model.setRows(c.rows());
     model.sort(vestor::ItemModel::viewColumn("NAME"), Qt::AscendingOrder);
     vestor::ItemModel::Filter f;
     bool longer = false;

@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         }
     });
 
-    TForm1 form;
+    vestor::TForm1 form;
     const double waitStart = double(sinceMain.nsecsElapsed()) / 1e6;
     form.FormCreate(program);
     FirstPaint painted;
@@ -98,6 +98,6 @@ int main(int argc, char **argv)
     const double waitCpu =
         from && to && to > from ? 100.0 * (to->cpuMs - from->cpuMs) / (to->wallMs - from->wallMs) : -1;
     std::printf("shown_ms %.1f beyond_splash_ms %.1f wait_cpu_percent %.2f rss_kb %ld rows %lld\n", shownMs,
-                shownMs - 1500, waitCpu, rssKb(), qlonglong(form.catalogue().table1.recordCount()));
+                shownMs - 1500, waitCpu, rssKb(), qlonglong(form.catalogue().recordCount()));
     return painted.painted ? 0 : 1;
 }

@@ -97,7 +97,7 @@ int statements(const QString &dir, const QString &out)
     sqlite3 *db = nullptr;
     sqlite3_open(":memory:", &db);
     exec(db, QStringLiteral("ATTACH '%1' AS exported").arg(out + QStringLiteral(".sqlite")));
-    exportRows(db, c.table1.rows());
+    exportRows(db, c.rows());
     QSet<QString> indexed;
     static const QRegularExpression maxOf(QStringLiteral("Max \\( (\\w+) \\)"));
     for (const QString &sql : ran) {
@@ -140,7 +140,7 @@ int main(int argc, char **argv)
             vestor::Catalogue c;
             c.setUpIn(QString::fromLocal8Bit(argv[2]));
             const double ms = double(t.nsecsElapsed()) / 1e6;
-            std::printf("rows %lld load_ms %.1f rss_kb %ld peak_kb %ld\n", qlonglong(c.table1.recordCount()), ms,
+            std::printf("rows %lld load_ms %.1f rss_kb %ld peak_kb %ld\n", qlonglong(c.recordCount()), ms,
                         statusKb("VmRSS:"), statusKb("VmHWM:"));
             return 0;
         }

@@ -13,21 +13,6 @@ namespace vestor::best {
 
 namespace {
 
-// The item column that carries a stat, by its position in the table.
-int columnOf(int stat)
-{
-    static const std::array<int, kStatCount + 1> columns = [] {
-        std::array<int, kStatCount + 1> c{};
-        c.fill(-1);
-        for (const Stat &s : stats())
-            for (int k = 0; k < kItemColumnCount; ++k)
-                if (QLatin1String(kItemColumns[k].name) == QLatin1String(s.column))
-                    c[s.index] = k;
-        return c;
-    }();
-    return columns[stat];
-}
-
 // The names players give the slots, by the first item type a slot admits.
 QString slotNameOf(const char *type1)
 {
@@ -82,23 +67,6 @@ std::optional<int> groupOfType(const QString &type)
     return std::nullopt;
 }
 
-Inputs inputsFrom(const Window &window, int level)
-{
-    Inputs in;
-    const auto race = raceIndexByName(window.raceText());
-    if (!race)
-        throw Error(QStringLiteral("Неизвестная раса «%1».").arg(window.raceText()));
-    in.race = *race;
-    in.level = level;
-    in.money = strToFloat(window.moneyText());
-    for (const Stat &s : stats()) {
-        if (s.hasCurrent())
-            in.current[s.index] = strToInt(window.currentText(s.index));
-        in.needed[s.index] = strToInt(window.neededText(s.index));
-    }
-    return in;
-}
-
 RaceFacts raceFacts(int raceIndex)
 {
     // The one place that knows where race codes and starting amounts live.
@@ -111,26 +79,18 @@ RaceFacts raceFacts(int raceIndex)
 
 std::optional<int> allowedGroup(const ItemRows &rows, int row, const QString &raceCode, int level)
 {
-    const auto group = groupOfType(rows.text(kTypeColumn, row));
-    if (!group)
+    if (!allowedFor(rows, row, raceCode, level))
         return std::nullopt;
-    const QString race = rows.text(kRaceColumn, row);
-    if (race != QLatin1String("No") && race != raceCode)
-        return std::nullopt;
-    // A blank price or level never passes the queries' comparisons.
-    const auto urov = rows.number(kLevelColumn, row);
-    if (!urov || *urov > level || !rows.number(kPriceColumn, row))
-        return std::nullopt;
-    return group;
+    return groupOfType(rows.text(kTypeColumn, row));
 }
 
 Model::Model(ItemRows rows, Inputs inputs)
-    : rows_(std::move(rows)), inputs_(std::move(inputs)), race_(raceFacts(inputs_.race))
+    : rows_(std::move(rows)), inputs_(std::move(inputs)), values_(inputs_.pick.values()), race_(raceFacts(values_.race))
 {
-    if (inputs_.money < 0)
+    if (values_.money < 0)
         throw Error(QStringLiteral("Сумма не может быть меньше нуля."));
     for (const Stat &s : stats())
-        base_[s.index] = s.hasCurrent() ? inputs_.current[s.index] : race_.start[s.index];
+        base_[s.index] = s.hasCurrent() ? values_.current[s.index] : race_.start[s.index];
     collect();
     checkChoices();
 }
@@ -138,7 +98,7 @@ Model::Model(ItemRows rows, Inputs inputs)
 void Model::collect()
 {
     for (int row = 0; row < rows_.rowCount(); ++row) {
-        const auto group = allowedGroup(rows_, row, race_.code, inputs_.level);
+        const auto group = allowedGroup(rows_, row, race_.code, values_.level);
         const std::int64_t record = rows_.recordNumber(row);
         if (!group || inputs_.excluded.contains(record))
             continue;
@@ -150,7 +110,7 @@ void Model::collect()
                   rows_.text(kNameColumn, row),
                   {}};
         for (const Stat &s : stats())
-            item.gives[s.index] = rows_.number(columnOf(s.index), row).value_or(0);
+            item.gives[s.index] = rows_.number(statColumnIndex(s.index), row).value_or(0);
         byRecord_[record] = int(items_.size());
         items_.push_back(std::move(item));
     }
@@ -174,9 +134,9 @@ void Model::checkChoices() const
         if (count < 1 || taken[item.group] > slotGroups()[item.group].capacity())
             throw Error(QStringLiteral("Закреплённых вещей типа «%1» больше, чем для них мест.").arg(item.type));
     }
-    if (lockedPrice > inputs_.money)
+    if (lockedPrice > values_.money)
         throw Error(QStringLiteral("Закреплённые вещи стоят %1, больше, чем есть денег (%2).")
-                        .arg(formatGeneral(lockedPrice), formatGeneral(inputs_.money)));
+                        .arg(formatGeneral(lockedPrice), formatGeneral(values_.money)));
 }
 
 std::optional<int> Model::itemOf(std::int64_t record) const
@@ -187,7 +147,7 @@ std::optional<int> Model::itemOf(std::int64_t record) const
 
 int Model::sense(int stat) const
 {
-    const double need = inputs_.needed[stat];
+    const double need = values_.needed[stat];
     if (need > 0)
         return 1;
     return need < 0 && vestor::stat(stat).mayBeNegative ? -1 : 0;
@@ -208,13 +168,13 @@ StatValues Model::yields(const Counts &counts) const
     StatValues y = base_;
     for (const auto &[index, count] : counts)
         for (const Stat &s : stats())
-            y[s.index] += rows_.number(columnOf(s.index), items_.at(index).row).value_or(0) * count;
+            y[s.index] += rows_.number(statColumnIndex(s.index), items_.at(index).row).value_or(0) * count;
     return y;
 }
 
 double Model::shortfall(int stat, double yield) const
 {
-    return vestor::shortfall(vestor::stat(stat), inputs_.needed[stat], yield);
+    return vestor::shortfall(vestor::stat(stat), values_.needed[stat], yield);
 }
 
 double Model::price(const Counts &counts) const

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "catalogue/ItemRows.h"
+#include "engine/PickInputs.h"
 #include "engine/Stats.h"
-#include "engine/Window.h"
 
 #include <QString>
 #include <array>
@@ -32,20 +32,13 @@ std::optional<int> groupOfType(const QString &type);
 // The player's name of a slot, by its number ("Кольцо" for 6 to 9); empty for no slot.
 QString slotName(int slotNumber);
 
-// What the user asks: the character, the money, the needs, and the items
-// the user insists on or refuses (by record number).
+// What the user asks: the pick's inputs, and the items the user insists on
+// or refuses (by record number).
 struct Inputs {
-    int race = 0; // index into races()
-    int level = 1;
-    double money = 0;
-    StatValues current{}; // stats with a current field; others 0
-    StatValues needed{};
+    PickInputs pick;
     std::map<std::int64_t, int> locked; // record -> how many times
     std::set<std::int64_t> excluded;
 };
-
-// The window's inputs read as the pick reads them; throws Error on a field that is not a number.
-Inputs inputsFrom(const Window &window, int level);
 
 // What the race means here: its code in the item table and what it starts with.
 struct RaceFacts {
@@ -73,15 +66,18 @@ using Counts = std::map<int, int>;
 class Model
 {
 public:
-    // Throws Error when a locked or excluded record is not usable as asked.
+    // Throws Error when an input is not a number or a locked or excluded
+    // record is not usable as asked.
     Model(ItemRows rows, Inputs inputs);
 
     const ItemRows &rows() const { return rows_; }
     const Inputs &inputs() const { return inputs_; }
+    // The pick's inputs as numbers.
+    const PickValues &values() const { return values_; }
     // Items allowed for the race and level, at any price, minus the excluded ones.
     const std::vector<Item> &items() const { return items_; }
     std::optional<int> itemOf(std::int64_t record) const;
-    bool affordable(const Item &item) const { return item.price <= inputs_.money; }
+    bool affordable(const Item &item) const { return item.price <= values_.money; }
 
     // What the set holds of a stat before any item: current value or race start.
     double base(int stat) const { return base_[stat]; }
@@ -100,14 +96,14 @@ private:
 
     ItemRows rows_;
     Inputs inputs_;
+    PickValues values_;
     RaceFacts race_;
     StatValues base_{};
     std::vector<Item> items_;
     std::map<std::int64_t, int> byRecord_;
 };
 
-// Whether a row is one the best-item queries could return for some slot
-// with this race and level, ignoring price; its group if so.
+// The slot group of a row allowedFor this race and level; nothing when it is not allowed.
 std::optional<int> allowedGroup(const ItemRows &rows, int row, const QString &raceCode, int level);
 
 } // namespace vestor::best

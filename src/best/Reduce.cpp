@@ -152,7 +152,7 @@ std::pair<std::vector<std::int64_t>, bool> needWeights(const Model &model, const
     std::int64_t common = 1;
     bool exact = true;
     for (int s : needs) {
-        const double need = std::fabs(model.inputs().needed[s]);
+        const double need = std::fabs(model.values().needed[s]);
         exact = exact && need == std::round(need) && need <= double(kWeightCeiling);
         const std::int64_t n = std::max<std::int64_t>(1, std::llround(std::min(need, double(kWeightCeiling))));
         const std::int64_t factor = n / std::gcd(common, n);
@@ -162,7 +162,7 @@ std::pair<std::vector<std::int64_t>, bool> needWeights(const Model &model, const
     }
     std::vector<std::int64_t> weights;
     for (int s : needs) {
-        const double n = std::max(1.0, std::round(std::fabs(model.inputs().needed[s])));
+        const double n = std::max(1.0, std::round(std::fabs(model.values().needed[s])));
         weights.push_back(exact ? std::int64_t(double(common) / n)
                                 : std::max<std::int64_t>(1, std::llround(double(kWeightCeiling) / n)));
     }
@@ -203,7 +203,7 @@ void addNeeds(const Model &model, const std::vector<int> &needs, double statScal
         const int sense = model.sense(s);
         // A need beyond what any set reaches is one unit beyond: no set meets it either way,
         // and every set's shortfall moves by the same amount.
-        const double wanted = sense * (model.inputs().needed[s] - model.base(s));
+        const double wanted = sense * (model.values().needed[s] - model.base(s));
         const double ceiling = reachOf(model, r.itemOf, s) + 1 / statScale;
         const double target = sense * std::min(wanted, ceiling);
         r.problem.needs.push_back({scaled(target, statScale), sense, weights[k]});
@@ -222,7 +222,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
     const std::vector<int> needs = model.needStats();
     std::vector<double> amounts, prices;
     for (int s : needs)
-        amounts.insert(amounts.end(), {model.base(s), model.inputs().needed[s]});
+        amounts.insert(amounts.end(), {model.base(s), model.values().needed[s]});
     for (int i : r.itemOf) {
         prices.push_back(model.items()[i].price);
         for (int s : needs)
@@ -265,7 +265,7 @@ Reduced reduce(const Model &model, int alternatives, double timeLimit, const std
         safeCoefficients = safeCoefficients && safe(double(n.target));
     if (!safeCoefficients)
         r.doubts << QStringLiteral("цены или количества слишком велики для точного решения");
-    p.budget = std::int64_t(std::floor(std::min(model.inputs().money * r.priceScale + kWholeTolerance, most)));
+    p.budget = std::int64_t(std::floor(std::min(model.values().money * r.priceScale + kWholeTolerance, most)));
     p.alternatives = alternatives;
     p.timeLimit = timeLimit;
     if (!start.empty()) {

@@ -1,6 +1,7 @@
 #include "best/Report.h"
 
 #include "engine/Number.h"
+#include "engine/Picker.h"
 
 namespace vestor::best {
 
@@ -28,7 +29,7 @@ QStringList shortfallLines(const Model &model, const Result &r, const ItemSet &s
         if (set.shortBy[s] > 0)
             out << QStringLiteral("Не хватает: %1 — %2 (получается %3, нужно %4)")
                        .arg(vestor::stat(s).caption, formatGeneral(set.shortBy[s]), formatGeneral(set.yields[s]),
-                            formatGeneral(model.inputs().needed[s]));
+                            formatGeneral(model.values().needed[s]));
     for (const Unreachable &u : r.unreachable)
         out << QStringLiteral("Недостижимо при любой цене: %1 — нужно %2, можно получить %3")
                    .arg(vestor::stat(u.stat).caption, formatGeneral(u.needed), formatGeneral(u.best));
@@ -64,7 +65,7 @@ QStringList setLines(const ItemSet &set)
         out << QStringLiteral("Слот %1 (%2): %3 — %4").arg(i.slot).arg(i.slotName, i.name, formatGeneral(i.price));
     if (set.items.empty())
         out << QStringLiteral("Ни одной вещи брать не нужно.");
-    out << QStringLiteral("Всего на сумму %1").arg(formatGeneral(set.total));
+    out << totalLine(set.total);
     return out;
 }
 

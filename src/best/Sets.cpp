@@ -47,9 +47,9 @@ void checkItems(const Model &model, const Counts &counts)
         if (index < 0 || index >= int(model.items().size()) || count < 1)
             throw Error(QStringLiteral("Решатель вернул вещь, которой нет в таблице."));
         const Item &item = model.items()[index];
-        const QString raceCode = raceFacts(model.inputs().race).code;
+        const QString raceCode = raceFacts(model.values().race).code;
         // The row itself, not what was read from it before.
-        const auto group = allowedGroup(model.rows(), item.row, raceCode, model.inputs().level);
+        const auto group = allowedGroup(model.rows(), item.row, raceCode, model.values().level);
         if (!group || model.inputs().excluded.contains(model.rows().recordNumber(item.row)))
             throw Error(QStringLiteral("Решатель взял вещь №%1, которая не подходит.").arg(item.record));
         taken[*group] += count;
@@ -75,7 +75,7 @@ double ItemSet::relativeShortfall(const Model &model) const
 {
     double sum = 0;
     for (int stat : model.needStats())
-        sum += shortBy[stat] / std::abs(model.inputs().needed[stat]);
+        sum += shortBy[stat] / std::abs(model.values().needed[stat]);
     return sum;
 }
 
@@ -105,9 +105,9 @@ ItemSet checkedSet(const Model &model, const Counts &counts)
 {
     checkItems(model, counts);
     ItemSet set = described(model, counts);
-    if (set.total > model.inputs().money)
+    if (set.total > model.values().money)
         throw Error(QStringLiteral("Комплект решателя стоит %1, больше, чем есть денег (%2).")
-                        .arg(formatGeneral(set.total), formatGeneral(model.inputs().money)));
+                        .arg(formatGeneral(set.total), formatGeneral(model.values().money)));
     return set;
 }
 
@@ -142,7 +142,7 @@ std::vector<Unreachable> unreachableNeeds(const Model &model)
         for (int g = 0; g < int(groups.size()); ++g)
             reach += best[g] * free[g];
         if (model.shortfall(stat, reach) > 0)
-            out.push_back({stat, model.inputs().needed[stat], reach});
+            out.push_back({stat, model.values().needed[stat], reach});
     }
     return out;
 }

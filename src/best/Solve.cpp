@@ -63,6 +63,8 @@ Job::Job(const Model &model, const Options &options)
     request_ = reduced_.problem.toJson();
 }
 
+QString solverTimedOut() { return QStringLiteral("Решатель не ответил вовремя и был остановлен."); }
+
 QString Job::program() const
 {
     if (!options_.solver.isEmpty())
@@ -205,7 +207,7 @@ void Job::addMoneyNeeded(const Answer &answer, Result &r) const
         return;
     const double money = double(*answer.moneyNeeded) / reduced_.priceScale;
     // More money is needed only when the money at hand falls short.
-    if (money <= model_.inputs().money || same(money, model_.inputs().money)) {
+    if (money <= model_.values().money || same(money, model_.values().money)) {
         if (r.proven)
             throw Error(QStringLiteral("Решатель противоречит себе: все требования выполнимы за %1, но он этого "
                                        "не нашёл.")

@@ -40,6 +40,9 @@ struct Result {
     int alternativesFound() const { return sets.empty() ? 0 : int(sets.size()) - 1; }
 };
 
+// What is said of a solver that did not answer within its time.
+QString solverTimedOut();
+
 // One solve prepared for the solver process, and reading what it says.
 class Job
 {

@@ -111,7 +111,7 @@ Catalogue::Catalogue()
 {
     using enum Query::ParamType;
     for (int stat = 1; stat <= kStatCount; ++stat) {
-        auto q = std::make_unique<Query>(session);
+        auto q = std::make_unique<Query>(session_);
         q->setSql(bestItemSql(statColumn(stat)));
         // Filter n: the outer query (1) and its inner maximum (2).
         for (const QString &n : {QStringLiteral("1"), QStringLiteral("2")}) {
@@ -129,33 +129,35 @@ void Catalogue::setUp(const QString &programPath) { setUpIn(dataDirectory(progra
 
 void Catalogue::setUpIn(const QString &dataDir)
 {
-    database1.databaseName = kAlias;
-    database1.driverName = QStringLiteral("STANDARD");
-    database1.params.clear();
-    database1.params << QStringLiteral("PATH=") + dataDir;
-    table1.databaseName = kAlias;
-    table1.tableName = QStringLiteral("Subjects.DBF");
-    table1.open();
+    database_.databaseName = kAlias;
+    database_.driverName = QStringLiteral("STANDARD");
+    database_.params.clear();
+    database_.params << QStringLiteral("PATH=") + dataDir;
+    table_.databaseName = kAlias;
+    table_.tableName = QStringLiteral("Subjects.DBF");
+    table_.open();
     for (auto &q : queries_)
         q->databaseName = kAlias;
 }
+
+QString Catalogue::tablePath() const { return QDir(database_.path()).filePath(table_.tableName); }
 
 void Catalogue::reload()
 {
     // An open query holds the old table, and SQLite will not let it go meanwhile.
     for (auto &q : queries_)
         q->close();
-    table1.reload();
+    table_.reload();
 }
 
 void Catalogue::reloadFrom(const QString &dataDir)
 {
-    const QStringList before = database1.params;
-    database1.params = QStringList{QStringLiteral("PATH=") + dataDir};
+    const QStringList before = database_.params;
+    database_.params = QStringList{QStringLiteral("PATH=") + dataDir};
     try {
         reload();
     } catch (...) {
-        database1.params = before;
+        database_.params = before;
         throw;
     }
 }

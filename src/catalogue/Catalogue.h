@@ -66,11 +66,24 @@ public:
     // there), which the catalogue uses from then on.
     void reloadFrom(const QString &dataDir);
 
-    Session session;
-    Database database1{session};
-    Table table1{session, kItemColumns};
+    // The item table as loaded: its rows (none before the set-up), whether
+    // it is open, how many records it holds and its file.
+    const ItemRows &rows() const { return table_.rows(); }
+    bool loaded() const { return table_.active(); }
+    qint64 recordCount() const { return table_.recordCount(); }
+    QString tablePath() const;
+    // Told how far the item table has loaded while the set-up or a reload reads it.
+    void setLoadProgress(LoadProgress progress) { table_.onLoadProgress = std::move(progress); }
+
+    // The connection: its alias, driver and PATH= parameter.
+    const Database &database() const { return database_; }
+    // A query of one's own over the item table runs in this session.
+    Session &session() { return session_; }
 
 private:
+    Session session_;
+    Database database_{session_};
+    Table table_{session_, kItemColumns};
     std::array<std::unique_ptr<Query>, kStatCount> queries_;
 };
 

@@ -13,13 +13,23 @@ const std::array<ItemColumn, kItemColumnCount> kItemColumns{{
     {"OB_OTV_P", Float}, {"OB_KR_P", Float},
 }};
 
-const char *statColumn(int statIndex)
+int itemColumnIndex(std::string_view name)
+{
+    for (int c = 0; c < kItemColumnCount; ++c)
+        if (kItemColumns[std::size_t(c)].name == name)
+            return c;
+    return -1;
+}
+
+int statColumnIndex(int statIndex)
 {
     // Stats 1..14 are columns 6..19; 15..18 follow the four armour columns.
     static constexpr std::array<int, kStatCount> position{5,  6,  7,  8,  9,  10, 11, 12, 13,
                                                           14, 15, 16, 17, 18, 23, 24, 25, 26};
-    return kItemColumns.at(position.at(statIndex - 1)).name;
+    return position.at(std::size_t(statIndex - 1));
 }
+
+const char *statColumn(int statIndex) { return kItemColumns.at(std::size_t(statColumnIndex(statIndex))).name; }
 
 int Race::bonusOf(int statIndex) const
 {

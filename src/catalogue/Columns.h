@@ -25,9 +25,13 @@ inline constexpr int kLevelColumn = 4;
 // The column every best-item query filters by equality: the store indexes it while loading.
 inline constexpr std::string_view kTypeColumnName = "TYPE";
 extern const std::array<ItemColumn, kItemColumnCount> kItemColumns;
+// The position in kItemColumns of the column named `name`, or -1.
+int itemColumnIndex(std::string_view name);
 
-// Stat index 1..18 -> the item column that carries that stat.
+// Stat index 1..18 -> the item column that carries that stat: its position
+// in kItemColumns, and its name.
 inline constexpr int kStatCount = 18;
+int statColumnIndex(int statIndex);
 const char *statColumn(int statIndex);
 
 // The race list as the window shows it, with the code the item table uses and

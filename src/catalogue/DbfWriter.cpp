@@ -246,21 +246,6 @@ bool DbfWriter::formatNumber(double value, int width, int decimals, char *out)
     return true;
 }
 
-void DbfWriter::setNumber(int column, std::optional<double> value)
-{
-    const DbfColumn &c = columns_.at(std::size_t(column));
-    char text[kMaxFieldWidth + 1];
-    if (!value)
-        return setRaw(column, {});
-    if (!formatNumber(*value, c.width, c.decimals, text))
-        fail(QStringLiteral("%1: %2 does not fit exactly in %3 places with %4 decimals")
-                 .arg(QString::fromStdString(c.name))
-                 .arg(*value)
-                 .arg(c.width)
-                 .arg(c.decimals));
-    std::copy_n(text, c.width, field(column));
-}
-
 void DbfWriter::setRaw(int column, QByteArrayView bytes)
 {
     const DbfColumn &c = columns_.at(std::size_t(column));

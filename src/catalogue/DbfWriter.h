@@ -51,9 +51,6 @@ public:
     void addRecord(bool deleted = false);
     // Text already in the table's code page: at most the field's width, no NUL.
     void setText(int column, QByteArrayView bytes);
-    // A number in the column's width and decimals, which must hold it exactly;
-    // nothing leaves the field blank.
-    void setNumber(int column, std::optional<double> value);
     // Bytes as they stand in the file (numbers right-aligned), for the tests'
     // odd tables; cut at the field's width.
     void setRaw(int column, QByteArrayView bytes);

@@ -53,7 +53,6 @@ public:
 
     // The PATH= parameter, empty when there is none.
     QString path() const;
-    bool connected() const { return db_ != nullptr; }
     // Connects on first use; throws Error when the driver is unknown.
     void open();
 

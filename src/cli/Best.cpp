@@ -1,12 +1,11 @@
 #include "cli/Best.h"
 
-#include "best/Greedy.h"
 #include "best/Report.h"
 #include "best/Solve.h"
 #include "catalogue/Catalogue.h"
 #include "cli/Output.h"
 #include "cli/Pick.h"
-#include "engine/TextWindow.h"
+#include "engine/Picker.h"
 
 #include <QJsonArray>
 #include <chrono>
@@ -78,9 +77,9 @@ OrderedJsonObject resultJson(const Model &model, const Result &r)
     return o;
 }
 
-Inputs inputsOf(const TextWindow &window, const Options &options)
+Inputs inputsOf(const Options &options)
 {
-    Inputs in = inputsFrom(window, options.level.toInt());
+    Inputs in{options.pick, {}, {}};
     for (std::int64_t record : options.locked)
         ++in.locked[record];
     in.excluded.insert(options.excluded.begin(), options.excluded.end());
@@ -93,13 +92,12 @@ QByteArray bestPick(Catalogue &catalogue, const Options &options)
 {
     // The time limit counts from here: the model, the pick's set and the solve share it.
     const auto requested = std::chrono::steady_clock::now();
-    const TextWindow window = windowOf(options);
-    const Model model(catalogue.table1.rows(), inputsOf(window, options));
+    const Model model(catalogue.rows(), inputsOf(options));
     best::Options solving;
     solving.alternatives = options.alternatives;
     solving.timeLimit = options.timeLimit;
     solving.requested = requested;
-    solving.start = greedyRecords(catalogue, window);
+    solving.start = pickedRecords(catalogue, options.pick);
     const Result result = solve(model, solving);
     if (!options.json) {
         QStringList lines = reportLines(model, result);

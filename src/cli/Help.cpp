@@ -120,15 +120,17 @@ QString helpText()
                   QStringLiteral("vestor-pick --best --money 2000 --need Sila=20 --json")) +
            option("--alternatives K",
                   QStringLiteral("with --best: up to K further sets, in the same order, each holding something "
-                                 "no earlier one holds (default: 4)")) +
+                                 "no earlier one holds (default: %1)")
+                      .arg(best::kDefaultAlternatives)) +
            option("--lock N",
                   QStringLiteral("with --best: item N (its record number in Subjects.DBF, from 1, deleted records "
                                  "counted) is in every set; repeat to lock it again or lock more")) +
            option("--exclude N", QStringLiteral("with --best: item N is in no set; repeat for more")) +
            option("--time-limit S",
                   QStringLiteral("with --best: the most the whole request may take after loading the table, in "
-                                 "seconds (default: 10); when it is reached, the best set found so far, unproven, "
-                                 "with its gap")) +
+                                 "seconds (default: %1); when it is reached, the best set found so far, unproven, "
+                                 "with its gap")
+                      .arg(best::kDefaultTimeLimit)) +
            option("--greedy", QStringLiteral("with --best: the pick's set beside it, as \"greedy\"")) +
            option("--encoding ENC",
                   QStringLiteral("utf-8 (default) or cp1251: the encoding of the report and of "

@@ -186,26 +186,20 @@ void readValues(const QCommandLineParser &parser, Options &o)
     if (parser.isSet(QStringLiteral("data")))
         o.data = checkedData(parser.value(QStringLiteral("data")));
     if (parser.isSet(QStringLiteral("race")))
-        o.race = raceNamed(parser.value(QStringLiteral("race")));
+        o.pick.race = raceNamed(parser.value(QStringLiteral("race")))->name;
     if (parser.isSet(QStringLiteral("level")))
-        o.level = checkedLevel(parser.value(QStringLiteral("level")));
+        o.pick.level = checkedLevel(parser.value(QStringLiteral("level")));
     if (parser.isSet(QStringLiteral("money")))
-        o.money = withSeparator(parser.value(QStringLiteral("money")), QLocale().decimalPoint().front());
+        o.pick.money = withSeparator(parser.value(QStringLiteral("money")), QLocale().decimalPoint().front());
     // A later value of the same stat replaces an earlier one.
     for (const QString &value : parser.values(QStringLiteral("have")))
-        setStat(o.have, QStringLiteral("--have"), value);
+        setStat(o.pick.current, QStringLiteral("--have"), value);
     for (const QString &value : parser.values(QStringLiteral("need")))
-        setStat(o.need, QStringLiteral("--need"), value);
+        setStat(o.pick.needed, QStringLiteral("--need"), value);
     readBestValues(parser, o);
 }
 
 } // namespace
-
-Options::Options()
-{
-    have.fill(QStringLiteral("0"));
-    need.fill(QStringLiteral("0"));
-}
 
 Options parseOptions(const QStringList &arguments)
 {

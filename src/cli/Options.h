@@ -1,10 +1,10 @@
 #pragma once
 
-#include "catalogue/Columns.h"
+#include "best/Solve.h"
+#include "engine/PickInputs.h"
 
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -31,22 +31,17 @@ struct Options {
     bool json = false;
     Encoding encoding = Encoding::Utf8;
     std::optional<QString> data; // --data; otherwise the program's own Data directory
-    const Race *race = &races().front();
-    QString level = QStringLiteral("1"); // as the level list holds it: a whole number 1..kTopLevel
-    QString money = QStringLiteral("0");
-    // Indexed by stat index 1..18, element 0 unused: the texts the stat fields would hold.
-    std::array<QString, kStatCount + 1> have;
-    std::array<QString, kStatCount + 1> need;
+    // --race (its name as the race list shows it), --level, --money, --have and --need:
+    // the texts the window's fields would hold.
+    PickInputs pick;
 
     // The best set instead of the pick (--best), and what it takes.
     bool best = false;
     bool withGreedy = false; // --greedy: the pick's set beside it
-    int alternatives = 4;
-    double timeLimit = 10;              // seconds
-    std::vector<std::int64_t> locked;   // record numbers, once per --lock
-    std::vector<std::int64_t> excluded; // record numbers
-
-    Options();
+    int alternatives = best::kDefaultAlternatives;
+    double timeLimit = best::kDefaultTimeLimit; // seconds
+    std::vector<std::int64_t> locked;           // record numbers, once per --lock
+    std::vector<std::int64_t> excluded;         // record numbers
 };
 
 // Reads the arguments (the program's name first). Throws UsageError naming what is wrong.

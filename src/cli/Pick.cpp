@@ -1,6 +1,5 @@
 #include "cli/Pick.h"
 
-#include "best/Greedy.h"
 #include "best/Model.h"
 #include "best/Sets.h"
 #include "catalogue/Catalogue.h"
@@ -23,28 +22,18 @@ void setUpCatalogue(Catalogue &catalogue, const QString &dataDir, const Options 
                                    "that holds it")
                         .arg(QDir::toNativeSeparators(dataDir)));
     catalogue.setUpIn(dataDir);
-    catalogue.raceChanged(options.race->name);
-    catalogue.levelChanged(options.level);
-}
-
-TextWindow windowOf(const Options &options)
-{
-    TextWindow window;
-    window.race = options.race->name;
-    window.money = options.money;
-    window.current = options.have;
-    window.needed = options.need;
-    return window;
+    catalogue.raceChanged(options.pick.race);
+    catalogue.levelChanged(options.pick.level);
 }
 
 namespace {
 
 // The pick's set as the best set describes one: its items, and how far each
 // need it leaves unmet falls short.
-OrderedJsonObject pickDetails(Catalogue &catalogue, const TextWindow &window, const Options &options)
+OrderedJsonObject pickDetails(Catalogue &catalogue, const Options &options, const std::vector<std::int64_t> &records)
 {
-    const best::Model model(catalogue.table1.rows(), best::inputsFrom(window, options.level.toInt()));
-    const best::ItemSet set = best::describedSet(model, best::greedyRecords(catalogue, window));
+    const best::Model model(catalogue.rows(), best::Inputs{options.pick, {}, {}});
+    const best::ItemSet set = best::describedSet(model, records);
     QList<OrderedJsonObject> items;
     for (const best::SetItem &i : set.items)
         items.append(OrderedJsonObject()
@@ -59,7 +48,7 @@ OrderedJsonObject pickDetails(Catalogue &catalogue, const TextWindow &window, co
     for (int s : model.needStats())
         if (set.shortBy[s] > 0)
             unmet.add(QString::fromLatin1(stat(s).name), OrderedJsonObject()
-                                                             .add(QStringLiteral("needed"), model.inputs().needed[s])
+                                                             .add(QStringLiteral("needed"), model.values().needed[s])
                                                              .add(QStringLiteral("yield"), set.yields[s])
                                                              .add(QStringLiteral("short"), set.shortBy[s]));
     return OrderedJsonObject()
@@ -72,8 +61,7 @@ OrderedJsonObject pickDetails(Catalogue &catalogue, const TextWindow &window, co
 
 QByteArray greedyPick(Catalogue &catalogue, const Options &options)
 {
-    TextWindow window = windowOf(options);
-    const TextWindow inputs = window;
+    TextWindow window(options.pick);
     Picker picker(window, catalogue);
     picker.Button1Click();
     if (!options.json)
@@ -87,7 +75,7 @@ QByteArray greedyPick(Catalogue &catalogue, const Options &options)
         .add(QStringLiteral("results"), results)
         .add(QStringLiteral("money"), inCents(picker.Money))
         .add(QStringLiteral("total"), inCents(picker.spent()))
-        .add(pickDetails(catalogue, inputs, options))
+        .add(pickDetails(catalogue, options, picker.records()))
         .add(QStringLiteral("version"), QStringLiteral(VESTOR_VERSION))
         .toJson();
 }

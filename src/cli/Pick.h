@@ -7,8 +7,7 @@
 
 namespace vestor {
 class Catalogue;
-class TextWindow;
-} // namespace vestor
+}
 
 namespace vestor::cli {
 
@@ -20,8 +19,5 @@ void setUpCatalogue(Catalogue &catalogue, const QString &dataDir, const Options 
 // the JSON object of the report, the result fields, the money left and the
 // sum spent. Throws Error, as the pick does.
 QByteArray greedyPick(Catalogue &catalogue, const Options &options);
-
-// The window's fields as the options fill them.
-TextWindow windowOf(const Options &options);
 
 } // namespace vestor::cli

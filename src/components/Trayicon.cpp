@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 
+namespace vestor {
+
 namespace {
 
 // What a second copy sends; anything else on the socket is ignored.
@@ -177,3 +179,5 @@ void TTrayIcon::acceptSecondCopies()
         readMessage();
     }
 }
+
+} // namespace vestor

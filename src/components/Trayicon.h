@@ -14,6 +14,8 @@ class QLocalServer;
 class QMenu;
 class QSystemTrayIcon;
 
+namespace vestor {
+
 class TTrayIcon : public QObject
 {
     Q_OBJECT
@@ -95,3 +97,5 @@ private:
     QSystemTrayIcon *m_platform = nullptr;
     QLocalServer *m_guard = nullptr;
 };
+
+} // namespace vestor

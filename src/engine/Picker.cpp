@@ -3,8 +3,11 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Columns.h"
 #include "catalogue/Convert.h"
+#include "catalogue/ItemRows.h"
 #include "engine/Number.h"
+#include "engine/TextWindow.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vestor {
@@ -12,7 +15,6 @@ namespace vestor {
 namespace {
 
 const QString kHeading = QStringLiteral("Более всего вам подходит такой комплект:");
-const QString kTotal = QStringLiteral("Всего на сумму ");
 const QString kClosing = QStringLiteral(
     "Вы можете улучшить этот комплект, вставив в вещи камни с дополнительными модификаторами у кузнецов клана Veldrin");
 
@@ -37,6 +39,20 @@ const std::array<Slot, 12> &slotOrder()
     return order;
 }
 
+bool allowedFor(const ItemRows &rows, int row, const QString &raceCode, int level)
+{
+    const std::string_view type = rows.utf8(kTypeColumn, row);
+    const auto &order = slotOrder();
+    if (std::none_of(order.begin(), order.end(), [&](const Slot &s) { return type == s.type1 || type == s.type2; }))
+        return false;
+    const QString race = rows.text(kRaceColumn, row);
+    if (race != QLatin1String("No") && race != raceCode)
+        return false;
+    // A blank level or price never passes the queries' comparisons.
+    const auto urov = rows.number(kLevelColumn, row);
+    return urov && *urov <= level && rows.number(kPriceColumn, row);
+}
+
 double rankingKey(int index, double need) { return stat(index).mayBeNegative ? std::fabs(need) : need; }
 
 double priceCap(double money, int slot)
@@ -45,21 +61,23 @@ double priceCap(double money, int slot)
     return slot == 1 ? money : money / slot + money / 100 * 5;
 }
 
+QString totalLine(double sum) { return QStringLiteral("Всего на сумму ") + formatGeneral(sum); }
+
 Picker::Picker(Window &window, Catalogue &catalogue) : window_(window), catalogue_(catalogue) {}
 
 void Picker::InitArr()
 {
+    const PickInputs in = window_.inputs();
     for (const Stat &s : stats()) {
         rec &r = need_[s.index];
         r.Name = QString::fromLatin1(s.name);
         // In 64 bits: two 32-bit field values cannot overflow their difference.
-        qint64 difference = strToInt(window_.neededText(s.index));
-        if (s.hasCurrent())
-            difference -= strToInt(window_.currentText(s.index));
+        qint64 difference = in.neededValue(s.index);
+        difference -= in.currentValue(s.index);
         r.Value = inUnits(s, double(difference));
     }
     // The race's own stats are added to what the set must supply.
-    if (const Race *race = raceByName(window_.raceText()))
+    if (const Race *race = raceByName(in.race))
         for (const Stat &s : stats())
             if (const int bonus = race->bonusOf(s.index))
                 need_[s.index].Value += inUnits(s, bonus);
@@ -73,11 +91,12 @@ void Picker::ClearEdit()
 
 void Picker::InitEdit()
 {
-    const Race *race = raceByName(window_.raceText());
+    const PickInputs in = window_.inputs();
+    const Race *race = raceByName(in.race);
     for (const Stat &s : stats()) {
         // Copied as typed ("007" stays "007" until an item is taken).
         if (s.hasCurrent())
-            window_.setResultText(s.index, window_.currentText(s.index));
+            window_.setResultText(s.index, in.current[s.index]);
         if (const int bonus = race ? race->bonusOf(s.index) : 0)
             window_.setResultText(s.index, QString::number(bonus));
         if (s.mayBeNegative)
@@ -116,6 +135,7 @@ void Picker::Update(int n)
     const QVariant name = q.fieldByName(QStringLiteral("NAME"));
     if (name.isNull())
         return;
+    records_.push_back(q.fieldByName(QStringLiteral("RECNO")).toLongLong());
     window_.appendReportLine(name.toString());
     for (const Stat &s : stats())
         need_[s.index].Value -= inUnits(s, amount(q, s.column));
@@ -130,19 +150,29 @@ void Picker::Update(int n)
 void Picker::Button1Click()
 {
     window_.clearReport();
+    records_.clear();
     InitArr();
     ClearEdit();
     InitEdit();
-    Money = strToFloat(window_.moneyText());
+    const double money = window_.inputs().moneyValue();
+    Money = money;
     window_.appendReportLine(kHeading);
     window_.appendReportLine(QString());
     for (const Slot &slot : slotOrder())
         SelectWeapon(QString::fromLatin1(slot.type1), QString::fromLatin1(slot.type2), slot.number);
     window_.appendReportLine(QString());
-    spent_ = strToFloat(window_.moneyText()) - Money;
-    window_.appendReportLine(kTotal + formatGeneral(spent_));
+    spent_ = money - Money;
+    window_.appendReportLine(totalLine(spent_));
     window_.appendReportLine(QString());
     window_.appendReportLine(kClosing);
+}
+
+std::vector<std::int64_t> pickedRecords(Catalogue &catalogue, const PickInputs &inputs)
+{
+    TextWindow window(inputs);
+    Picker picker(window, catalogue);
+    picker.Button1Click();
+    return picker.records();
 }
 
 } // namespace vestor

@@ -5,10 +5,13 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 namespace vestor {
 
 class Catalogue;
+class ItemRows;
 
 // One element of the need table.
 struct rec {
@@ -25,6 +28,12 @@ struct Slot {
 
 // The slots in the order the run fills them: 12 first, 1 last.
 const std::array<Slot, 12> &slotOrder();
+
+// Whether the best-item queries could return row `row` in some slot to a
+// character of race code `raceCode` and level `level`, price aside: its type
+// is a slot's, its race the character's or anyone's ("No"), its level at most
+// `level`, and neither its level nor its price is blank.
+bool allowedFor(const ItemRows &rows, int row, const QString &raceCode, int level);
 
 // The pick: fills the twelve slots with the best items for the largest needs
 // and writes the report. Reads and writes the window only through Window.
@@ -49,20 +58,29 @@ public:
 
     // Indexed by stat index 1..18; element 0 is unused.
     const std::array<rec, kStatCount + 1> &needs() const { return need_; }
-    // Lets a caller (a test, a tool) start from a given need table.
-    void setNeed(int stat, double value) { need_.at(stat).Value = value; }
 
     // The money still available in the current run.
     double Money = 0;
     // What the last whole run spent: the sum of its items' prices, as its report states.
     double spent() const { return spent_; }
+    // The record numbers of the items the current run took, in slot order.
+    const std::vector<std::int64_t> &records() const { return records_; }
 
 private:
+    // Tests start slot selection from a need table of their own.
+    friend struct PickerAccess;
+
     Window &window_;
     Catalogue &catalogue_;
     std::array<rec, kStatCount + 1> need_;
     double spent_ = 0;
+    std::vector<std::int64_t> records_;
 };
+
+// The pick's set for `inputs`, as record numbers in slot order: the whole run
+// over a window of plain strings, so no real window changes. The catalogue
+// must stand on the race and level of the inputs. Throws Error as the pick does.
+std::vector<std::int64_t> pickedRecords(Catalogue &catalogue, const PickInputs &inputs);
 
 // What slot selection compares: the need itself, or its magnitude for the
 // stats whose needs may be negative.
@@ -70,5 +88,8 @@ double rankingKey(int index, double need);
 
 // The most the query of `slot` may admit, from the money still available.
 double priceCap(double money, int slot);
+
+// The report's line of what a set costs: "Всего на сумму 150".
+QString totalLine(double sum);
 
 } // namespace vestor

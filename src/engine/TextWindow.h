@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Stats.h"
+#include "engine/PickInputs.h"
 #include "engine/Window.h"
 
 #include <QStringList>
@@ -8,26 +8,18 @@
 
 namespace vestor {
 
-// The window as plain strings, laid out as the main window starts: the
-// first race, a sum of "0" and "0" in every field. The command line runs
-// the pick over it.
-class TextWindow : public Window
+// The window as plain strings: the inputs it is built from, result fields
+// that start at "0" and the report's lines. The command line runs the pick over it.
+class TextWindow : public Window, public PickInputs
 {
 public:
-    TextWindow();
+    explicit TextWindow(const PickInputs &inputs = {});
 
-    QString race;
-    QString money = QStringLiteral("0");
-    // Indexed by stat index 1..18; element 0 is unused. Only stats 1..10 read `current`.
-    std::array<QString, kStatCount + 1> current;
-    std::array<QString, kStatCount + 1> needed;
+    // Indexed by stat index 1..18; element 0 is unused.
     std::array<QString, kStatCount + 1> result;
     QStringList report;
 
-    QString raceText() const override { return race; }
-    QString moneyText() const override { return money; }
-    QString currentText(int stat) const override { return current.at(stat); }
-    QString neededText(int stat) const override { return needed.at(stat); }
+    PickInputs inputs() const override { return *this; }
     QString resultText(int stat) const override { return result.at(stat); }
     void setResultText(int stat, const QString &text) override { result.at(stat) = text; }
     void clearReport() override { report.clear(); }

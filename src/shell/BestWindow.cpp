@@ -1,14 +1,13 @@
 #include "shell/BestWindow.h"
 
-#include "best/Greedy.h"
 #include "best/Report.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Columns.h"
 #include "catalogue/Error.h"
 #include "engine/Number.h"
+#include "engine/Picker.h"
 #include "engine/Stats.h"
 #include "shell/ErrorBox.h"
-#include "shell/Unit1.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -18,8 +17,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-using namespace vestor;
-using namespace vestor::best;
+namespace vestor {
+
+using best::ItemSet;
+using best::Result;
+using best::SetItem;
 
 namespace {
 
@@ -67,7 +69,7 @@ void fillSet(QTableWidget *t, QLabel *total, const ItemSet &set)
         t->item(r, NameColumn)->setData(Qt::UserRole, qint64(i.record));
         t->setItem(r, PriceColumn, cell(formatGeneral(i.price)));
     }
-    total->setText(QStringLiteral("Всего на сумму %1").arg(formatGeneral(set.total)));
+    total->setText(totalLine(set.total));
 }
 
 // The name of record `record` in the item table, for the lists of choices.
@@ -75,19 +77,19 @@ QString itemName(const ItemRows &rows, std::int64_t record)
 {
     for (int row = 0; row < rows.rowCount(); ++row)
         if (rows.recordNumber(row) == record)
-            return rows.text(vestor::kNameColumn, row);
+            return rows.text(kNameColumn, row);
     return QStringLiteral("?");
 }
 
 } // namespace
 
-BestWindow::BestWindow(TForm1 &form, QWidget *parent) : QWidget(parent, Qt::Window), form_(form)
+BestWindow::BestWindow(Catalogue &catalogue, QWidget *parent) : QWidget(parent, Qt::Window), catalogue_(catalogue)
 {
     setObjectName(QStringLiteral("BestWindow"));
     setWindowTitle(QStringLiteral("Лучший комплект"));
     build();
-    connect(&solver_, &Solver::finished, this, &BestWindow::showResult);
-    connect(&solver_, &Solver::failed, this, &BestWindow::showFailure);
+    connect(&solver_, &best::Solver::finished, this, &BestWindow::showResult);
+    connect(&solver_, &best::Solver::failed, this, &BestWindow::showFailure);
     ticker_.setInterval(kTickMs);
     connect(&ticker_, &QTimer::timeout, this, &BestWindow::tick);
     setRunning(false);
@@ -178,14 +180,12 @@ void BestWindow::solve()
     alternatives_->clear();
     bestTable_->setRowCount(0);
     try {
-        Inputs in = inputsFrom(form_, form_.levelText().toInt());
-        in.locked = locked_;
-        in.excluded = excluded_;
-        model_ = std::make_shared<const Model>(form_.catalogue().table1.rows(), in);
+        const PickInputs asked = inputs();
+        model_ = std::make_shared<const best::Model>(catalogue_.rows(), best::Inputs{asked, locked_, excluded_});
         best::Options options;
-        options.start = greedyRecords(form_.catalogue(), form_);
+        options.start = pickedRecords(catalogue_, asked);
         options.solver = solverProgram;
-        greedy_ = describedSet(*model_, options.start);
+        greedy_ = best::describedSet(*model_, options.start);
         fillSet(greedyTable_, greedyTotal_, *greedy_);
         showStats(nullptr);
         solver_.start(model_, options);
@@ -241,8 +241,8 @@ void BestWindow::showResult(const Result &result)
         QStringLiteral("Найдено за %1 с.").arg(double(clock_.elapsed()) / kMillisecondsPerSecond, 0, 'f', 1));
     modeLabel_->setText(result.allMet ? QStringLiteral("Все требования выполнены.")
                                       : QStringLiteral("Все требования выполнить нельзя; показан ближайший комплект."));
-    proofLabel_->setText(proofLine(result));
-    shortLabel_->setText(result.allMet ? QString() : shortfallLines(*model_, result).join(u'\n'));
+    proofLabel_->setText(best::proofLine(result));
+    shortLabel_->setText(result.allMet ? QString() : best::shortfallLines(*model_, result).join(u'\n'));
     const QSignalBlocker quiet(alternatives_);
     alternatives_->clear();
     for (int k = 0; k < int(result.sets.size()); ++k)
@@ -272,7 +272,7 @@ void BestWindow::showStats(const ItemSet *best)
             return cell(formatGeneral(y), model_->shortfall(s.index, y) > 0 ? kUnmet : QColor());
         };
         statsTable_->setItem(row, CaptionColumn, cell(s.caption));
-        statsTable_->setItem(row, NeededColumn, cell(formatGeneral(model_->inputs().needed[s.index])));
+        statsTable_->setItem(row, NeededColumn, cell(formatGeneral(model_->values().needed[s.index])));
         statsTable_->setItem(row, GreedyColumn, yieldCell(greedy_ ? &*greedy_ : nullptr));
         statsTable_->setItem(row, BestColumn, yieldCell(best));
     }
@@ -316,7 +316,7 @@ void BestWindow::clearChoices()
 
 void BestWindow::showChoices()
 {
-    const ItemRows rows = form_.catalogue().table1.rows();
+    const ItemRows rows = catalogue_.rows();
     choices_->clear();
     for (const auto &[record, count] : locked_)
         choices_->addItem(
@@ -332,8 +332,10 @@ void BestWindow::save()
     if (!result_ || !model_)
         return;
     QStringList lines{modeLabel_->text(), QString()};
-    lines << setLines(result_->sets[shown_]) << QString() << proofLine(*result_);
+    lines << best::setLines(result_->sets[shown_]) << QString() << best::proofLine(*result_);
     if (!result_->allMet)
-        lines << shortfallLines(*model_, *result_);
-    runHandler([&] { form_.saveText(lines.join(u'\n')); });
+        lines << best::shortfallLines(*model_, *result_);
+    runHandler([&] { saveReport(lines.join(u'\n')); });
 }
+
+} // namespace vestor

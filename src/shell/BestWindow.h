@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,7 +18,10 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTableWidget;
-class TForm1;
+
+namespace vestor {
+
+class Catalogue;
 
 // "Лучший комплект": the pick's set for the main window's inputs beside the
 // best set, their yields against the needs, the alternatives, locks and
@@ -27,9 +31,15 @@ class BestWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit BestWindow(TForm1 &form, QWidget *parent = nullptr);
+    // The catalogue must stand on the race and level of the inputs.
+    explicit BestWindow(Catalogue &catalogue, QWidget *parent = nullptr);
 
-    // Reads the main window's inputs again and starts a new solve.
+    // The inputs of the pick to solve for; set by the window's owner.
+    std::function<PickInputs()> inputs;
+    // Saves a report's text the way the main window saves its report.
+    std::function<void(const QString &text)> saveReport;
+
+    // Reads the inputs again and starts a new solve.
     void solve();
     void cancel();
     void save();
@@ -45,20 +55,20 @@ private:
     void build();
     QWidget *buildSets();
     QWidget *buildSide();
-    void showResult(const vestor::best::Result &result);
+    void showResult(const best::Result &result);
     void showFailure(const QString &message);
     void showSet(int index);
-    void showStats(const vestor::best::ItemSet *best);
+    void showStats(const best::ItemSet *best);
     void showChoices();
     void setRunning(bool running);
     void tick();
     std::optional<std::int64_t> currentRecord() const;
 
-    TForm1 &form_;
-    vestor::best::Solver solver_;
-    std::shared_ptr<const vestor::best::Model> model_;
-    std::optional<vestor::best::ItemSet> greedy_;
-    std::optional<vestor::best::Result> result_;
+    Catalogue &catalogue_;
+    best::Solver solver_;
+    std::shared_ptr<const best::Model> model_;
+    std::optional<best::ItemSet> greedy_;
+    std::optional<best::Result> result_;
     int shown_ = 0;
     std::map<std::int64_t, int> locked_;
     std::set<std::int64_t> excluded_;
@@ -80,3 +90,5 @@ private:
     QPushButton *cancelButton_;
     QPushButton *saveButton_;
 };
+
+} // namespace vestor

@@ -1,13 +1,9 @@
 #include "shell/CharacterMenu.h"
 
 #include "catalogue/Error.h"
-#include "components/Trayicon.h"
 #include "shell/ErrorBox.h"
-#include "shell/Unit1.h"
 
-#include <QComboBox>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -20,17 +16,12 @@ namespace {
 
 const QString kTitle = QStringLiteral("Персонажи");
 
-QLineEdit *field(const QWidget &form, const char *name)
-{
-    return name ? form.findChild<QLineEdit *>(QLatin1String(name)) : nullptr;
-}
-
-QComboBox *combo(const QWidget &form, const char *name) { return form.findChild<QComboBox *>(QLatin1String(name)); }
-
 } // namespace
 
-CharacterMenu::CharacterMenu(TForm1 &form)
-    : QObject(&form), storePath(CharacterStore::defaultPath()), form_(form), menu_(new QMenu(&form))
+CharacterMenu::CharacterMenu(QWidget &window, std::function<PickInputs()> inputs,
+                             std::function<void(const PickInputs &)> setInputs)
+    : QObject(&window), storePath(CharacterStore::defaultPath()), window_(window), inputs_(std::move(inputs)),
+      setInputs_(std::move(setInputs)), menu_(new QMenu(&window))
 {
     menu_->setObjectName(QStringLiteral("CharacterMenu"));
     QAction *save = menu_->addAction(QStringLiteral("Сохранить персонажа..."));
@@ -48,22 +39,22 @@ CharacterMenu::CharacterMenu(TForm1 &form)
     });
 
     // The window's background: right clicks that no control takes arrive here.
-    form.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&form, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { menu_->popup(form_.mapToGlobal(at)); });
-    form.TrayIcon1->PopupMenu = menu_;
+    window.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&window, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { menu_->popup(window_.mapToGlobal(at)); });
 
     askName = [this] {
-        return QInputDialog::getText(&form_, QStringLiteral("Сохранить персонажа"), QStringLiteral("Имя персонажа:"))
+        return QInputDialog::getText(&window_, QStringLiteral("Сохранить персонажа"), QStringLiteral("Имя персонажа:"))
             .trimmed();
     };
     confirmReplace = [this](const QString &name) {
-        return QMessageBox::question(&form_, kTitle, QStringLiteral("Персонаж «%1» уже есть. Заменить его?").arg(name),
+        return QMessageBox::question(&window_, kTitle,
+                                     QStringLiteral("Персонаж «%1» уже есть. Заменить его?").arg(name),
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     chooseToDelete = [this](const QStringList &names) {
         bool ok = false;
-        const QString name = QInputDialog::getItem(&form_, QStringLiteral("Удалить персонажа"),
+        const QString name = QInputDialog::getItem(&window_, QStringLiteral("Удалить персонажа"),
                                                    QStringLiteral("Персонаж:"), names, 0, false, &ok);
         return ok ? name : QString();
     };
@@ -83,39 +74,10 @@ CharacterStore &CharacterMenu::store()
     return *store_;
 }
 
-Character CharacterMenu::inputs() const
-{
-    Character c;
-    c.race = form_.raceText();
-    c.level = combo(form_, "ComboBox2")->currentText();
-    c.money = form_.moneyText();
-    for (const Stat &s : stats()) {
-        if (s.hasCurrent())
-            c.have[s.index - 1] = form_.currentText(s.index);
-        c.need[s.index - 1] = form_.neededText(s.index);
-    }
-    return c;
-}
-
-void CharacterMenu::fill(const Character &c)
-{
-    // Through the lists' own change handlers, so the queries follow.
-    combo(form_, "ComboBox1")->setCurrentText(c.race);
-    form_.ComboBox1Change();
-    combo(form_, "ComboBox2")->setCurrentText(c.level);
-    form_.ComboBox2Change();
-    field(form_, "Edit2")->setText(c.money);
-    for (const Stat &s : stats()) {
-        if (QLineEdit *have = field(form_, s.currentField))
-            have->setText(c.have[s.index - 1]);
-        field(form_, s.neededField)->setText(c.need[s.index - 1]);
-    }
-}
-
 void CharacterMenu::rememberLastPick()
 {
     try {
-        store().setLastPick(inputs());
+        store().setLastPick(inputs_());
     } catch (const Error &e) {
         // A pick must not fail for want of a place to keep it; say so once.
         if (!std::exchange(lastPickFailureShown_, true))
@@ -130,7 +92,7 @@ void CharacterMenu::saveCharacter()
         return;
     if (store().character(name) && !confirmReplace(name))
         return;
-    store().save(name, inputs());
+    store().save(name, inputs_());
 }
 
 void CharacterMenu::deleteCharacter()
@@ -143,8 +105,8 @@ void CharacterMenu::deleteCharacter()
 void CharacterMenu::fillCharacters(QMenu *submenu)
 {
     submenu->clear();
-    auto add = [this, submenu](const QString &text, const Character &c) {
-        connect(submenu->addAction(text), &QAction::triggered, this, [this, c] { runHandler([&] { fill(c); }); });
+    auto add = [this, submenu](const QString &text, const PickInputs &c) {
+        connect(submenu->addAction(text), &QAction::triggered, this, [this, c] { runHandler([&] { setInputs_(c); }); });
     };
     if (const auto &last = store().lastPick())
         add(kLastPickName, *last);

@@ -12,7 +12,7 @@
 #include <memory>
 
 class QMenu;
-class TForm1;
+class QWidget;
 
 namespace vestor {
 
@@ -20,7 +20,10 @@ class CharacterMenu : public QObject
 {
     Q_OBJECT
 public:
-    explicit CharacterMenu(TForm1 &form);
+    // The menu opens on `window`'s background; `inputs` reads the window's
+    // inputs and `setInputs` fills them in as the player would.
+    CharacterMenu(QWidget &window, std::function<PickInputs()> inputs,
+                  std::function<void(const PickInputs &)> setInputs);
     ~CharacterMenu() override;
 
     QMenu *menu() const { return menu_; }
@@ -29,9 +32,6 @@ public:
     // Where the store lives; set before first use to keep it elsewhere.
     QString storePath;
 
-    // The window's inputs, and filling them in as the player would.
-    Character inputs() const;
-    void fill(const Character &c);
     // Keeps the inputs of the pick about to run as the last pick.
     void rememberLastPick();
 
@@ -48,7 +48,9 @@ private:
     void deleteCharacter();
     void fillCharacters(QMenu *submenu);
 
-    TForm1 &form_;
+    QWidget &window_;
+    std::function<PickInputs()> inputs_;
+    std::function<void(const PickInputs &)> setInputs_;
     QMenu *menu_;
     std::unique_ptr<CharacterStore> store_;
     bool lastPickFailureShown_ = false;

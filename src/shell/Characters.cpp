@@ -30,22 +30,24 @@ struct Damage {
     QString why;
 };
 
-QJsonObject statsToJson(const std::array<QString, kStatCount> &texts, bool haveOnly)
+using StatTexts = std::array<QString, kStatCount + 1>;
+
+QJsonObject statsToJson(const StatTexts &texts, bool haveOnly)
 {
     QJsonObject o;
     for (const Stat &s : stats())
         if (!haveOnly || s.hasCurrent())
-            o.insert(QLatin1String(s.name), texts[s.index - 1]);
+            o.insert(QLatin1String(s.name), texts[s.index]);
     return o;
 }
 
-QJsonObject toJson(const Character &c)
+QJsonObject toJson(const PickInputs &c)
 {
     return {{kRace, c.race},
             {kLevel, c.level},
             {kMoney, c.money},
-            {kHave, statsToJson(c.have, true)},
-            {kNeed, statsToJson(c.need, false)}};
+            {kHave, statsToJson(c.current, true)},
+            {kNeed, statsToJson(c.needed, false)}};
 }
 
 QString stringAt(const QJsonObject &o, const QString &key)
@@ -56,7 +58,7 @@ QString stringAt(const QJsonObject &o, const QString &key)
     return v.toString();
 }
 
-void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString, kStatCount> &texts, bool haveOnly)
+void statsFromJson(const QJsonObject &o, const QString &key, StatTexts &texts, bool haveOnly)
 {
     const QJsonValue v = o.value(key);
     if (!v.isObject())
@@ -65,15 +67,15 @@ void statsFromJson(const QJsonObject &o, const QString &key, std::array<QString,
     const QJsonObject values = v.toObject();
     for (const Stat &s : stats())
         if ((!haveOnly || s.hasCurrent()) && values.contains(QLatin1String(s.name)))
-            texts[s.index - 1] = stringAt(values, QLatin1String(s.name));
+            texts[s.index] = stringAt(values, QLatin1String(s.name));
 }
 
-Character fromJson(const QJsonValue &v)
+PickInputs fromJson(const QJsonValue &v)
 {
     if (!v.isObject())
         throw Damage{QStringLiteral("персонаж не объект")};
     const QJsonObject o = v.toObject();
-    Character c;
+    PickInputs c;
     c.race = stringAt(o, kRace);
     c.level = stringAt(o, kLevel);
     c.money = stringAt(o, kMoney);
@@ -81,8 +83,8 @@ Character fromJson(const QJsonValue &v)
     const int level = c.level.toInt(&number);
     if (!raceIndexByName(c.race) || !number || level < 1 || level > kTopLevel)
         throw Damage{QStringLiteral("раса «%1» или уровень «%2» не из списка").arg(c.race, c.level)};
-    statsFromJson(o, kHave, c.have, true);
-    statsFromJson(o, kNeed, c.need, false);
+    statsFromJson(o, kHave, c.current, true);
+    statsFromJson(o, kNeed, c.needed, false);
     return c;
 }
 
@@ -96,15 +98,6 @@ QString freeBadName(const QString &path)
 }
 
 } // namespace
-
-Character::Character()
-{
-    for (const Stat &s : stats()) {
-        if (s.hasCurrent())
-            have[s.index - 1] = QStringLiteral("0");
-        need[s.index - 1] = QStringLiteral("0");
-    }
-}
 
 CharacterStore::CharacterStore(const QString &path) : path_(path) { read(); }
 
@@ -176,7 +169,7 @@ QStringList CharacterStore::names() const
     return out;
 }
 
-std::optional<Character> CharacterStore::character(const QString &name) const
+std::optional<PickInputs> CharacterStore::character(const QString &name) const
 {
     for (const auto &[n, c] : saved_)
         if (n == name)
@@ -184,7 +177,7 @@ std::optional<Character> CharacterStore::character(const QString &name) const
     return std::nullopt;
 }
 
-void CharacterStore::save(const QString &name, const Character &c)
+void CharacterStore::save(const QString &name, const PickInputs &c)
 {
     const QString key = name.trimmed();
     if (key.isEmpty())
@@ -216,7 +209,7 @@ void CharacterStore::changeSaved(const std::function<void()> &change)
     }
 }
 
-void CharacterStore::setLastPick(const Character &c)
+void CharacterStore::setLastPick(const PickInputs &c)
 {
     lastPick_ = c;
     // A file that may not be written was reported when it was read; a pick

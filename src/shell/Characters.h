@@ -4,29 +4,15 @@
 // the inputs of the last pick, kept in one JSON file in the user's
 // application-data folder. QtCore only.
 
-#include "engine/Stats.h"
+#include "engine/PickInputs.h"
 
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
 
 namespace vestor {
-
-// The texts of a pick's input fields, exactly as the window holds them.
-struct Character {
-    QString race = QStringLiteral("Эльф");
-    QString level = QStringLiteral("1");
-    QString money = QStringLiteral("0");
-    // By stat index - 1; `have` only for the stats with a current field.
-    std::array<QString, kStatCount> have;
-    std::array<QString, kStatCount> need;
-
-    Character();
-    bool operator==(const Character &) const = default;
-};
 
 class CharacterStore
 {
@@ -40,15 +26,15 @@ public:
     const QString &path() const { return path_; }
 
     QStringList names() const;
-    std::optional<Character> character(const QString &name) const;
-    const std::optional<Character> &lastPick() const { return lastPick_; }
+    std::optional<PickInputs> character(const QString &name) const;
+    const std::optional<PickInputs> &lastPick() const { return lastPick_; }
 
     // Each writes the whole file atomically; throws Error when it cannot
     // (setLastPick keeps quiet about a damaged file it may not replace).
     // Saving under a name already there replaces that character in place.
-    void save(const QString &name, const Character &c);
+    void save(const QString &name, const PickInputs &c);
     void remove(const QString &name);
-    void setLastPick(const Character &c);
+    void setLastPick(const PickInputs &c);
 
     // What was wrong with the file when it was read; empty afterwards.
     QString takeProblem();
@@ -60,8 +46,8 @@ private:
     void write() const;
 
     QString path_;
-    std::vector<std::pair<QString, Character>> saved_; // in the order first saved
-    std::optional<Character> lastPick_;
+    std::vector<std::pair<QString, PickInputs>> saved_; // in the order first saved
+    std::optional<PickInputs> lastPick_;
     QString problem_;
     // The damaged file could not be moved away: writing would destroy it.
     bool blocked_ = false;

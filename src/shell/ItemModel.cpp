@@ -89,10 +89,8 @@ std::uint64_t cellKey(std::uint32_t id, int column) { return std::uint64_t(id) *
 
 int ItemModel::viewColumn(const char *name)
 {
-    for (int c = 0; c < kItemColumnCount; ++c)
-        if (std::strcmp(kItemColumns[c].name, name) == 0)
-            return c + 1;
-    return -1;
+    const int column = itemColumnIndex(name);
+    return column < 0 ? -1 : column + 1;
 }
 
 // ---- the model ----

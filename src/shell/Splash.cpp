@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <algorithm>
 
+namespace vestor {
+
 namespace {
 const QColor kPictureEdge(0x31, 0x0e, 0x0e); // the splash picture's bottom edge
 } // namespace
@@ -19,7 +21,7 @@ TForm2::TForm2(QWidget *parent)
     vestor::loadPictures();
     ui->setupUi(this);
     setFont(vestor::formFont());
-    setFixedSize(590, 150);
+    setFixedSize(size()); // as designed
     move(232, 275);
     ImageList1 = vestor::emblemFrames();
     // The bar's groove takes the picture's dark edge, so only the part read stands out.
@@ -68,3 +70,5 @@ void TForm2::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     emit hidden();
 }
+
+} // namespace vestor

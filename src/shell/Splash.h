@@ -10,6 +10,8 @@ namespace Ui {
 class TForm2;
 }
 
+namespace vestor {
+
 // The splash: a borderless picture with the turning emblem, shown while the
 // program starts.
 class TForm2 : public QWidget
@@ -45,3 +47,5 @@ private:
     int frame_ = 0;
     bool closeRequested_ = false;
 };
+
+} // namespace vestor

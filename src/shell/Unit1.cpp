@@ -36,6 +36,8 @@
 #include <windows.h>
 #endif
 
+namespace vestor {
+
 const QString TForm1::kNewsAddress = QStringLiteral("http://vestor.example/news.php");
 
 namespace {
@@ -78,13 +80,13 @@ std::optional<QChar> typedCharacter(const QKeyEvent &event)
 TForm1::TForm1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      ui(std::make_unique<Ui::TForm1>()), Timer1(new QTimer(this)), catalogue_(std::make_unique<vestor::Catalogue>()),
-      picker_(std::make_unique<vestor::Picker>(*this, *catalogue_))
+      ui(std::make_unique<Ui::TForm1>()), Timer1(new QTimer(this)), catalogue_(std::make_unique<Catalogue>()),
+      picker_(std::make_unique<Picker>(*this, *catalogue_))
 {
-    vestor::loadPictures();
+    loadPictures();
     ui->setupUi(this);
-    setFont(vestor::formFont());
-    vestor::drawAsDesigned(this);
+    setFont(formFont());
+    drawAsDesigned(this);
     setFixedSize(size()); // as designed
     move(192, 115);
     collectStatFields();
@@ -118,15 +120,17 @@ TForm1::TForm1(QWidget *parent)
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->setIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
     TrayIcon1->setShowApp(false);
-    TrayIcon1->OnDblClick = [this](QObject *sender) { vestor::runHandler([&] { TrayIcon1DblClick(sender); }); };
+    TrayIcon1->OnDblClick = [this](QObject *sender) { runHandler([&] { TrayIcon1DblClick(sender); }); };
     TrayIcon1->Loaded();
-    characters_ = new vestor::CharacterMenu(*this);
+    characters_ = new CharacterMenu(
+        *this, [this] { return inputs(); }, [this](const PickInputs &in) { setInputs(in); });
+    TrayIcon1->PopupMenu = characters_->menu();
 
-    ImageList1 = vestor::emblemFrames();
+    ImageList1 = emblemFrames();
     setWindowIcon(QIcon(QStringLiteral(":/icon/vestor.png")));
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(vestor::kEmblemInterval);
-    connect(Timer1, &QTimer::timeout, this, [this] { vestor::runHandler([this] { Timer1Timer(); }); });
+    Timer1->setInterval(kEmblemInterval);
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1Timer(); }); });
     Timer1->start();
 
     ui->ComboBox1->setFocus();
@@ -138,7 +142,7 @@ void TForm1::collectStatFields()
 {
     auto field = [this](const char *name) { return name ? findChild<QLineEdit *>(QLatin1String(name)) : nullptr; };
     auto label = [this](const char *name) { return name ? findChild<QLabel *>(QLatin1String(name)) : nullptr; };
-    for (const vestor::Stat &s : vestor::stats()) {
+    for (const Stat &s : stats()) {
         currentEdits_[s.index] = field(s.currentField);
         neededEdits_[s.index] = field(s.neededField);
         resultEdits_[s.index] = field(s.resultField);
@@ -149,7 +153,7 @@ void TForm1::collectStatFields()
             input->setMaxLength(s.fieldLength);
         }
         // Each caption names its field, for screen readers too.
-        const vestor::StatLabels &labels = vestor::kStatLabels[s.index - 1];
+        const StatLabels &labels = kStatLabels[s.index - 1];
         const std::pair<QLabel *, QLineEdit *> rows[] = {{label(labels.current), currentEdits_[s.index]},
                                                          {label(labels.needed), neededEdits_[s.index]},
                                                          {label(labels.result), resultEdits_[s.index]}};
@@ -161,21 +165,21 @@ void TForm1::collectStatFields()
 
 template <typename Signal, typename Sender> void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
 {
-    connect(sender, signal, this, [this, handler] { vestor::runHandler([this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this, [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
 }
 
 // ---- start-up ----
 
 void TForm1::FormCreate(const QString &programPath, int splashMs)
 {
-    vestor::runHandler([&] {
+    runHandler([&] {
         frame_ = 0;
         // The table loads while the splash is up; its errors show once the splash is gone.
-        const vestor::SplashStart start = vestor::loadBehindSplash(splashMs, [&](const vestor::LoadProgress &progress) {
-            catalogue_->table1.onLoadProgress = progress;
+        const SplashStart start = loadBehindSplash(splashMs, [&](const LoadProgress &progress) {
+            catalogue_->setLoadProgress(progress);
             catalogue_->setUp(programPath);
         });
-        catalogue_->table1.onLoadProgress = {};
+        catalogue_->setLoadProgress({});
         quitRequested_ = start.closeRequested;
         if (start.failure)
             std::rethrow_exception(start.failure);
@@ -184,7 +188,7 @@ void TForm1::FormCreate(const QString &programPath, int splashMs)
 
 void TForm1::Timer1Timer()
 {
-    const int frame = vestor::emblemTick(frame_);
+    const int frame = emblemTick(frame_);
     if (frame < 0)
         return;
     ui->Image2->setPixmap(ImageList1.value(frame));
@@ -222,7 +226,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     if (watched == ui->Label33 && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton && ui->Label33->rect().contains(mouse->position().toPoint()))
-            vestor::runHandler([this] { Label33Click(); });
+            runHandler([this] { Label33Click(); });
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -239,9 +243,10 @@ void TForm1::Button1Click()
 void TForm1::markUnmetResults()
 {
     // Red where the set leaves a need short; the report itself stays as it is.
+    const vestor::PickInputs asked = inputs();
     for (const vestor::Stat &s : vestor::stats()) {
         bool needed = false, given = false;
-        const double need = neededText(s.index).toDouble(&needed);
+        const double need = asked.needed[s.index].toDouble(&needed);
         const double yield = resultText(s.index).toDouble(&given);
         QLineEdit *field = resultEdits_[s.index];
         QPalette palette = field->palette();
@@ -249,7 +254,7 @@ void TForm1::markUnmetResults()
         palette.setColor(QPalette::Text,
                          isShort ? QColor(0xc0, 0, 0) : QApplication::palette(field).color(QPalette::Text));
         field->setPalette(palette);
-        field->setToolTip(isShort ? QStringLiteral("Меньше нужного: нужно %1").arg(neededText(s.index)) : QString());
+        field->setToolTip(isShort ? QStringLiteral("Меньше нужного: нужно %1").arg(asked.needed[s.index]) : QString());
     }
 }
 
@@ -273,40 +278,58 @@ void TForm1::ComboBox2Change()
 void TForm1::CatalogueButtonClick()
 {
     if (!catalogueWindow_) {
-        catalogueWindow_ = new vestor::CatalogueWindow(this);
+        catalogueWindow_ = new CatalogueWindow(this);
         catalogueWindow_->player = [this] {
-            const vestor::Race *race = vestor::raceByName(raceText());
+            const Race *race = raceByName(ui->ComboBox1->currentText());
             return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
         };
         catalogueWindow_->reload = [this](const QString &tablePath) {
             catalogue_->reloadFrom(QFileInfo(tablePath).absolutePath());
-            return catalogue_->table1.rows();
+            return catalogue_->rows();
         };
     }
     if (!catalogueWindow_->isVisible()) {
-        const vestor::Table &table = catalogue_->table1;
+        const QString tablePath = catalogue_->tablePath();
         // The installed table is everyone's: edits to it become the user's own copy.
-        const bool shared =
-            QDir(catalogue_->database1.path()) == QDir(vestor::sharedDataDirectory(vestor::programFilePath()));
-        catalogueWindow_->userCopy = shared ? QDir(vestor::userDataDirectory()).filePath(table.tableName) : QString();
-        catalogueWindow_->open(table.rows(), QDir(catalogue_->database1.path()).filePath(table.tableName),
-                               table.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
+        const bool shared = QDir(catalogue_->database().path()) == QDir(sharedDataDirectory(programFilePath()));
+        catalogueWindow_->userCopy =
+            shared ? QDir(userDataDirectory()).filePath(QFileInfo(tablePath).fileName()) : QString();
+        catalogueWindow_->open(catalogue_->rows(), tablePath,
+                               catalogue_->loaded() ? QString() : QStringLiteral("Таблица вещей не загружена"));
     }
     catalogueWindow_->show();
     catalogueWindow_->raise();
     catalogueWindow_->activateWindow();
 }
 
-QString TForm1::raceText() const { return ui->ComboBox1->currentText(); }
-QString TForm1::moneyText() const { return ui->Edit2->text(); }
-
-QString TForm1::currentText(int stat) const
+PickInputs TForm1::inputs() const
 {
-    const QLineEdit *field = currentEdits_.at(stat);
-    return field ? field->text() : QString();
+    PickInputs in;
+    in.race = ui->ComboBox1->currentText();
+    in.level = ui->ComboBox2->currentText();
+    in.money = ui->Edit2->text();
+    for (const Stat &s : stats()) {
+        if (const QLineEdit *current = currentEdits_[s.index])
+            in.current[s.index] = current->text();
+        in.needed[s.index] = neededEdits_[s.index]->text();
+    }
+    return in;
 }
 
-QString TForm1::neededText(int stat) const { return neededEdits_.at(stat)->text(); }
+void TForm1::setInputs(const PickInputs &in)
+{
+    ui->ComboBox1->setCurrentText(in.race);
+    ComboBox1Change();
+    ui->ComboBox2->setCurrentText(in.level);
+    ComboBox2Change();
+    ui->Edit2->setText(in.money);
+    for (const Stat &s : stats()) {
+        if (QLineEdit *current = currentEdits_[s.index])
+            current->setText(in.current[s.index]);
+        neededEdits_[s.index]->setText(in.needed[s.index]);
+    }
+}
+
 QString TForm1::resultText(int stat) const { return resultEdits_.at(stat)->text(); }
 void TForm1::setResultText(int stat, const QString &text) { resultEdits_.at(stat)->setText(text); }
 
@@ -349,10 +372,10 @@ void TForm1::saveText(const QString &text)
     if (chosen.isEmpty())
         return;
     saveFileName_ = chosen;
-    const QString fileName = vestor::reportFileName(chosen);
+    const QString fileName = reportFileName(chosen);
     if (QFileInfo::exists(fileName) && !confirmReplace(fileName))
         return;
-    vestor::writeReport(fileName, text);
+    writeReport(fileName, text);
 }
 
 // ---- the best set ----
@@ -373,15 +396,16 @@ void TForm1::addBestButton()
 
 void TForm1::BestButtonClick()
 {
-    if (!bestWindow_)
-        bestWindow_ = new BestWindow(*this, this);
+    if (!bestWindow_) {
+        bestWindow_ = new BestWindow(*catalogue_, this);
+        bestWindow_->inputs = [this] { return inputs(); };
+        bestWindow_->saveReport = [this](const QString &text) { saveText(text); };
+    }
     bestWindow_->show();
     bestWindow_->raise();
     bestWindow_->activateWindow();
     bestWindow_->solve();
 }
-
-QString TForm1::levelText() const { return ui->ComboBox2->currentText(); }
 
 // ---- notification area and news link ----
 
@@ -414,7 +438,7 @@ void TForm1::changeEvent(QEvent *event)
             // Back to the normal state first: restoring a hidden window's
             // state would map it again behind the toolkit's back.
             setWindowState(windowState() & ~Qt::WindowMinimized);
-            vestor::runHandler([this] { WMGetSysCommand(kScMinimize); });
+            runHandler([this] { WMGetSysCommand(kScMinimize); });
         }
     }
 #endif
@@ -437,7 +461,7 @@ bool TForm1::nativeEvent(const QByteArray &eventType, void *message, qintptr *re
     const MSG *msg = static_cast<const MSG *>(message);
     if (msg->message == WM_SYSCOMMAND) {
         bool taken = false;
-        vestor::runHandler([&] { taken = WMGetSysCommand(unsigned(msg->wParam)); });
+        runHandler([&] { taken = WMGetSysCommand(unsigned(msg->wParam)); });
         if (taken) {
             *result = 0;
             return true;
@@ -448,3 +472,5 @@ bool TForm1::nativeEvent(const QByteArray &eventType, void *message, qintptr *re
 #endif
 
 void TForm1::Label33Click() { openUrl(QUrl(kNewsAddress)); }
+
+} // namespace vestor

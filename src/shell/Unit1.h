@@ -12,26 +12,27 @@
 #include <memory>
 #include <unordered_map>
 
-class BestWindow;
 class QFileDialog;
 class QLineEdit;
 class QTimer;
 class QUrl;
-class TTrayIcon;
 namespace Ui {
 class TForm1;
 }
+
 namespace vestor {
+
+class BestWindow;
 class Catalogue;
 class CatalogueWindow;
 class CharacterMenu;
 class Picker;
-} // namespace vestor
+class TTrayIcon;
 
 // The main window: the inputs of a pick, the report, the result fields, the
 // save button, the emblem and the news link. The pick itself runs in the
-// engine, which reaches the fields through vestor::Window.
-class TForm1 : public QWidget, public vestor::Window
+// engine, which reaches the fields through Window.
+class TForm1 : public QWidget, public Window
 {
     Q_OBJECT
 public:
@@ -48,8 +49,6 @@ public:
     void BestButtonClick();
     // Saves `text` as a report the way BitBtn1 saves the memo: the same dialog, name and question.
     void saveText(const QString &text);
-    // The level as the level list shows it.
-    QString levelText() const;
     // The window's system command (SC_MINIMIZE = 0xF020 hides it into the
     // notification area); returns whether the command was taken here.
     bool WMGetSysCommand(unsigned command);
@@ -66,15 +65,16 @@ public:
     // Opens the catalogue window, or brings it forward.
     void CatalogueButtonClick();
 
-    // vestor::Window
-    QString raceText() const override;
-    QString moneyText() const override;
-    QString currentText(int stat) const override;
-    QString neededText(int stat) const override;
+    // Window
+    PickInputs inputs() const override;
     QString resultText(int stat) const override;
     void setResultText(int stat, const QString &text) override;
     void clearReport() override;
     void appendReportLine(const QString &line) override;
+
+    // Fills the input fields in as the player would: the lists through their
+    // own change handlers, so the queries follow.
+    void setInputs(const PickInputs &inputs);
 
     // What the window asks of the desktop, replaceable where there is none
     // (and in tests). chooseSaveFile returns the chosen name, empty on cancel.
@@ -83,8 +83,8 @@ public:
     std::function<bool()> trayAvailable;
     std::function<bool(const QUrl &url)> openUrl;
 
-    vestor::Catalogue &catalogue() { return *catalogue_; }
-    vestor::CharacterMenu &characters() { return *characters_; }
+    Catalogue &catalogue() { return *catalogue_; }
+    CharacterMenu &characters() { return *characters_; }
     TTrayIcon *TrayIcon1;
     int frameCounter() const { return frame_; }
     // The splash was asked to close: the program ends as soon as it runs.
@@ -111,19 +111,19 @@ private:
 
     std::unique_ptr<Ui::TForm1> ui;
     // Indexed by stat index 1..18; element 0 unused, null where a stat has no field.
-    std::array<QLineEdit *, vestor::kStatCount + 1> currentEdits_{};
-    std::array<QLineEdit *, vestor::kStatCount + 1> neededEdits_{};
-    std::array<QLineEdit *, vestor::kStatCount + 1> resultEdits_{};
+    std::array<QLineEdit *, kStatCount + 1> currentEdits_{};
+    std::array<QLineEdit *, kStatCount + 1> neededEdits_{};
+    std::array<QLineEdit *, kStatCount + 1> resultEdits_{};
     std::unordered_map<QObject *, void (*)(QObject *, QChar &)> keyFilters_;
 
     QList<QPixmap> ImageList1;
     QTimer *Timer1;
     int frame_ = 0;
 
-    std::unique_ptr<vestor::Catalogue> catalogue_;
-    std::unique_ptr<vestor::Picker> picker_;
-    vestor::CharacterMenu *characters_ = nullptr;
-    vestor::CatalogueWindow *catalogueWindow_ = nullptr;
+    std::unique_ptr<Catalogue> catalogue_;
+    std::unique_ptr<Picker> picker_;
+    CharacterMenu *characters_ = nullptr;
+    CatalogueWindow *catalogueWindow_ = nullptr;
 
     QFileDialog *SaveDialog1 = nullptr;
     QString saveFileName_; // the name last confirmed in the save dialog
@@ -132,3 +132,5 @@ private:
     bool quitRequested_ = false;
     BestWindow *bestWindow_ = nullptr;
 };
+
+} // namespace vestor

@@ -71,7 +71,7 @@ int main(int argc, char **argv)
     // The window speaks Russian; so should the toolkit's own dialogs and buttons.
     vestor::loadToolkitTexts();
 
-    TForm1 form;
+    vestor::TForm1 form;
     form.FormCreate(program);
     form.show();
     if (form.quitRequested())

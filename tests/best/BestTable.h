@@ -39,7 +39,7 @@ struct Table {
         dir.write(testdbf::bytes(t));
         catalogue.setUp(dir.program());
     }
-    vestor::ItemRows rows() const { return catalogue.table1.rows(); }
+    vestor::ItemRows rows() const { return catalogue.rows(); }
 };
 
 // The solver program under test, beside the test programs.
@@ -48,6 +48,14 @@ inline vestor::best::Options options(int alternatives = 0)
     vestor::best::Options o;
     o.alternatives = alternatives;
     o.solver = QStringLiteral(VESTOR_SOLVE);
+    return o;
+}
+
+// The solver that fails as VESTOR_SOLVE_FAULT says (and answers when it is unset).
+inline vestor::best::Options faultyOptions()
+{
+    vestor::best::Options o = options();
+    o.solver = QStringLiteral(VESTOR_SOLVE_FAKE);
     return o;
 }
 
@@ -100,7 +108,7 @@ inline std::tuple<int, double, double> key(const vestor::best::Model &model, con
     const vestor::best::StatValues y = model.yields(counts);
     double shortfall = 0;
     for (int s : model.needStats())
-        shortfall += model.shortfall(s, y[s]) / std::abs(model.inputs().needed[s]);
+        shortfall += model.shortfall(s, y[s]) / std::abs(model.values().needed[s]);
     return {shortfall > 0, shortfall, model.price(counts)};
 }
 

@@ -22,8 +22,8 @@ struct Check : ::testing::Test {
             item("amulet", "A", 30, {{kSila, 8}}),   // item 1
             item("lats", "Dear", 500, {{kSila, 9}}), // item 2, more than the money
         });
-        in.money = 100;
-        in.needed[kSila] = 8;
+        in.pick.money = QStringLiteral("100");
+        in.pick.needed[kSila] = QStringLiteral("8");
     }
 };
 
@@ -52,7 +52,7 @@ TEST_F(Check, RefusesASetThatBreaksTheRules)
 
 TEST_F(Check, PassesASoundSetWithYieldsFromTheRows)
 {
-    in.current[kSila] = 3;
+    in.pick.current[kSila] = QStringLiteral("3");
     const Model model(table.rows(), in);
     const ItemSet s = checkedSet(model, {{0, 2}, {1, 1}});
     EXPECT_EQ(s.total, 50);
@@ -103,7 +103,7 @@ TEST(Choices, AChoiceThatCannotBeHonouredIsNamed)
     };
     for (const Case &c : cases) {
         Inputs in;
-        in.money = c.money;
+        in.pick.money = QString::number(c.money);
         in.locked = c.locked;
         in.excluded = c.excluded;
         EXPECT_FALSE(testdbf::errorOf([&] { Model(table.rows(), in); }).isEmpty()) << c.what;

@@ -2,8 +2,7 @@
 // scale to small whole numbers, a time limit too short for the solver.
 
 #include "BestTable.h"
-#include "best/Greedy.h"
-#include "engine/TextWindow.h"
+#include "engine/Picker.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -44,9 +43,9 @@ TEST(Exact, TheEmptySetIsAnAnswerInBothModes)
           Case{"unmet, and the money buys nothing", 0, 0, 22, false},
           Case{"unmet, and money too little for anything", 9, 0, 22, false}}) {
         Inputs in;
-        in.money = c.money;
-        in.current[kSila] = c.have;
-        in.needed[kSila] = c.need;
+        in.pick.money = QString::number(c.money, 'g', 17);
+        in.pick.current[kSila] = QString::number(c.have, 'g', 17);
+        in.pick.needed[kSila] = QString::number(c.need, 'g', 17);
         const Model model(table.rows(), in);
         const Result r = solve(model, besttest::options(2));
         ASSERT_EQ(r.sets.size(), 1u) << c.what;
@@ -78,8 +77,8 @@ TEST(Exact, AmountsThatDoNotScaleSmallAreNeverAWrongProvenAnswer)
             {item("ring", "R", 3, {{kSila, c.ringSila}}), item("lats", "Plate", 10, {{kSila, c.plateSila}})},
             c.decimals));
         Inputs in;
-        in.money = 100;
-        in.needed[kSila] = c.need;
+        in.pick.money = QString::number(100, 'g', 17);
+        in.pick.needed[kSila] = QString::number(c.need, 'g', 17);
         const Model model(table.rows(), in);
         const Result r = solve(model, besttest::options());
         ASSERT_TRUE(r.allMet) << c.what;
@@ -106,14 +105,14 @@ TEST(Exact, FiveDecimalTablesAgreeWithTryingEverySet)
         besttest::Table table;
         table.load(withDecimals(items, 5));
         Inputs in;
-        in.money = money(random);
-        in.needed[kSila] = 9;
-        in.needed[kZlost] = 7;
+        in.pick.money = QString::number(money(random), 'g', 17);
+        in.pick.needed[kSila] = QString::number(9, 'g', 17);
+        in.pick.needed[kZlost] = QString::number(7, 'g', 17);
         const Model model(table.rows(), in);
         const Result r = solve(model, besttest::options());
         std::tuple<int, double, double> best{2, 0, 0};
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money)
+            if (model.price(c) <= model.values().money)
                 best = std::min(best, key(model, c));
         const auto found = key(model, r.sets[0].counts);
         ASSERT_TRUE(r.proven) << round;
@@ -127,15 +126,12 @@ TEST(TimeLimit, ALimitTooShortForTheSolverAnswersThePicksSetUnproven)
 {
     besttest::Table table;
     table.load({item("armor", "Sword", 100, {{kSila, 8}}), item("amulet", "Amul", 30, {{kSila, 8}})});
-    TextWindow w;
-    w.money = QStringLiteral("1000");
-    w.needed[kSila] = QStringLiteral("8");
     Inputs in;
-    in.money = 1000;
-    in.needed[kSila] = 8;
+    in.pick.money = QStringLiteral("1000");
+    in.pick.needed[kSila] = QStringLiteral("8");
     const Model model(table.rows(), in);
     Options o = besttest::options(3);
-    o.start = greedyRecords(table.catalogue, w);
+    o.start = pickedRecords(table.catalogue, in.pick);
     o.timeLimit = 0.01;
     const Result r = solve(model, o);
     ASSERT_EQ(r.sets.size(), 1u);

@@ -1,8 +1,7 @@
 // The best set on hand-built tables whose best is known.
 
 #include "BestTable.h"
-#include "best/Greedy.h"
-#include "engine/TextWindow.h"
+#include "engine/Picker.h"
 
 #include <gtest/gtest.h>
 
@@ -38,11 +37,11 @@ std::vector<testdbf::Item> swordAndAmulet()
 TEST_F(Best, FindsTheCheapSetThePickMisses)
 {
     table.load(swordAndAmulet());
-    in.money = 1000;
-    in.current[kSila] = 12;
-    in.needed[kSila] = 20;
-    in.current[kZlost] = 6;
-    in.needed[kZlost] = 12;
+    in.pick.money = QStringLiteral("1000");
+    in.pick.current[kSila] = QStringLiteral("12");
+    in.pick.needed[kSila] = QStringLiteral("20");
+    in.pick.current[kZlost] = QStringLiteral("6");
+    in.pick.needed[kZlost] = QStringLiteral("12");
     const Result r = run();
     ASSERT_TRUE(r.allMet);
     EXPECT_TRUE(r.proven);
@@ -50,22 +49,22 @@ TEST_F(Best, FindsTheCheapSetThePickMisses)
     EXPECT_EQ(r.sets[0].total, 30);
     EXPECT_EQ(r.sets[0].yields[kSila], 20);
 
-    TextWindow w;
+    PickInputs w;
     w.money = QStringLiteral("1000");
     w.current[kSila] = QStringLiteral("12");
     w.needed[kSila] = QStringLiteral("20");
     w.current[kZlost] = QStringLiteral("6");
     w.needed[kZlost] = QStringLiteral("12");
     const Model model(table.rows(), in);
-    EXPECT_GT(describedSet(model, greedyRecords(table.catalogue, w)).total, r.sets[0].total);
+    EXPECT_GT(describedSet(model, pickedRecords(table.catalogue, w)).total, r.sets[0].total);
 }
 
 TEST_F(Best, LocksAndExclusionsShapeEverySet)
 {
     table.load(swordAndAmulet());
-    in.money = 1000;
-    in.needed[kSila] = 8;
-    in.needed[kZlost] = 6;
+    in.pick.money = QStringLiteral("1000");
+    in.pick.needed[kSila] = QStringLiteral("8");
+    in.pick.needed[kZlost] = QStringLiteral("6");
     struct Case {
         const char *what;
         std::map<std::int64_t, int> locked;
@@ -100,9 +99,9 @@ TEST_F(Best, LocksAndExclusionsShapeEverySet)
 TEST_F(Best, AlternativesStopWhereEveryOtherSetHoldsAnEarlierOne)
 {
     table.load(swordAndAmulet());
-    in.money = 1000;
-    in.needed[kSila] = 8;
-    in.needed[kZlost] = 2;
+    in.pick.money = QStringLiteral("1000");
+    in.pick.needed[kSila] = QStringLiteral("8");
+    in.pick.needed[kZlost] = QStringLiteral("2");
     // Without the amulet, Zlost needs a RingZ and Sila then needs the sword.
     const Result r = run(4);
     ASSERT_EQ(r.sets.size(), 2u);
@@ -131,8 +130,8 @@ TEST_F(Best, InterchangeableItemsAreOneSetWithItsVariants)
     for (const Case &c : cases) {
         besttest::Table own;
         own.load(c.items);
-        in.money = 100;
-        in.needed[kSila] = c.need;
+        in.pick.money = QString::number(100, 'g', 17);
+        in.pick.needed[kSila] = QString::number(c.need, 'g', 17);
         const Model model(own.rows(), in);
         const Result r = solve(model, besttest::options(3));
         ASSERT_EQ(r.sets.size(), 1u) << c.what;
@@ -149,8 +148,8 @@ TEST_F(Best, EveryAlternativeOffersSomethingNew)
     table.load({item("amulet", "A", 20, {{kSila, 6}}), item("helmet", "H", 10, {{kSila, 4}}),
                 item("pojas", "B", 8, {{kSila, 2}}), item("perchi", "G", 10, {{kSila, 2}}),
                 item("helmet", "H2", 12, {{kSila, 3}})});
-    in.money = 2000;
-    in.needed[kSila] = 40;
+    in.pick.money = QString::number(2000, 'g', 17);
+    in.pick.needed[kSila] = QString::number(40, 'g', 17);
     const Result r = run(4);
     ASSERT_FALSE(r.allMet);
     for (std::size_t k = 1; k < r.sets.size(); ++k)
@@ -165,8 +164,8 @@ TEST_F(Best, EveryAlternativeOffersSomethingNew)
 TEST_F(Best, OneRingMayFillAllFourRingSlots)
 {
     table.load({item("ring", "R", 10, {{kSila, 5}}), item("lats", "L", 100, {{kSila, 5}})});
-    in.money = 100;
-    in.needed[kSila] = 20;
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kSila] = QStringLiteral("20");
     const Result r = run();
     ASSERT_TRUE(r.allMet);
     EXPECT_EQ(names(r.sets[0]), QStringList(4, "R"));
@@ -184,8 +183,8 @@ TEST_F(Best, CeilingNeedsAskForAtMostANegativeYield)
         item("pojas", "Z", 5, {{kObUvP, -4}}),
         item("amulet", "Up", 1, {{kObUvP, 3}}),
     });
-    in.money = 100;
-    in.needed[kObUvP] = -10;
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kObUvP] = QStringLiteral("-10");
     const Result r = run();
     ASSERT_TRUE(r.allMet);
     EXPECT_EQ(names(r.sets[0]), (QStringList{"Z", "P"}));
@@ -195,9 +194,9 @@ TEST_F(Best, CeilingNeedsAskForAtMostANegativeYield)
 TEST_F(Best, WhatAsksNothingTakesNothing)
 {
     table.load({item("ring", "R", 10, {{kSila, 5}, {kObUv, 5}})});
-    in.money = 100;
-    in.needed[kSila] = -5; // a negative need on a stat that is not a ceiling
-    in.needed[kObUv] = 10; // the elf starts with it: owned, not needed
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kSila] = QStringLiteral("-5"); // a negative need on a stat that is not a ceiling
+    in.pick.needed[kObUv] = QStringLiteral("10"); // the elf starts with it: owned, not needed
     const Result r = run();
     ASSERT_TRUE(r.allMet);
     EXPECT_TRUE(r.sets[0].items.empty());
@@ -211,9 +210,9 @@ TEST_F(Best, WhenNoSetMeetsEveryNeedTheClosestIsTheCheapestOfTheLeastShort)
         item("lats", "L", 60, {{kZlost, 15}}),
         item("ring", "R", 10, {{kZlost, 5}}),
     });
-    in.money = 80;
-    in.needed[kSila] = 10;
-    in.needed[kZlost] = 20;
+    in.pick.money = QStringLiteral("80");
+    in.pick.needed[kSila] = QStringLiteral("10");
+    in.pick.needed[kZlost] = QStringLiteral("20");
     const Result r = run();
     ASSERT_FALSE(r.allMet);
     // A and three rings: 5 of 20 Zlost short (0.25), against L and two rings (all 10 Sila short, 1.0).
@@ -237,9 +236,9 @@ TEST_F(Best, ANeedOutOfReachAtAnyPriceIsNamed)
     });
     t.records.back().values[besttest::kPriceField].clear(); // a blank price never passes the queries
     table.load(t);
-    in.money = 100;
-    in.needed[kSila] = 100;
-    in.needed[kZlost] = 0;
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kSila] = QStringLiteral("100");
+    in.pick.needed[kZlost] = QStringLiteral("0");
     const Result r = run();
     ASSERT_FALSE(r.allMet);
     ASSERT_EQ(r.unreachable.size(), 1u);

@@ -65,8 +65,8 @@ struct Answers : ::testing::Test {
     {
         // Record 1: a ring that meets the need at 10; record 2: an amulet that meets it at 30.
         table.load({item("ring", "R", 10, {{kSila, 5}}), item("amulet", "A", 30, {{kSila, 5}})});
-        in.money = 100;
-        in.needed[kSila] = 5;
+        in.pick.money = QString::number(100, 'g', 17);
+        in.pick.needed[kSila] = QString::number(5, 'g', 17);
     }
 
     // What comes of a solver that gives `answer`, with the pick's set `start`.
@@ -116,7 +116,7 @@ TEST_F(Answers, ANonsenseNumberIsAnError)
 
 TEST_F(Answers, MoneyNeededIsAFactOnlyWhenProven)
 {
-    in.money = 5;
+    in.pick.money = QString::number(5, 'g', 17);
     // The problem counts money in tens, the prices' common unit.
     struct Case {
         const char *what;

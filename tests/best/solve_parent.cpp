@@ -13,7 +13,7 @@ int main(int argc, char **argv)
     if (argc != 2)
         return 2;
     vestor::best::Inputs in;
-    in.needed[1] = 10;
+    in.pick.needed[1] = QString::number(10, 'g', 17);
     const vestor::best::Model model(vestor::ItemRows(), in);
     vestor::best::Options o;
     o.solver = QString::fromLocal8Bit(argv[1]);

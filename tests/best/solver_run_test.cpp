@@ -29,8 +29,8 @@ struct Running : ::testing::Test {
     {
         table.load({item("ring", "R", 10, {{kSila, 5}})});
         Inputs in;
-        in.money = 100;
-        in.needed[kSila] = 10;
+        in.pick.money = QStringLiteral("100");
+        in.pick.needed[kSila] = QStringLiteral("10");
         model = std::make_shared<const Model>(table.rows(), in);
         QObject::connect(&solver, &Solver::finished, [this](const Result &r) { result = r; });
         QObject::connect(&solver, &Solver::failed, [this](const QString &m) { failure = m; });
@@ -62,7 +62,7 @@ TEST_F(Running, AFaultySolverEndsInAFailureAndTheNextSolveWorks)
 {
     for (const char *fault : {"abort", "garbage", "overfill"}) {
         qputenv("VESTOR_SOLVE_FAULT", fault);
-        Options o = besttest::options();
+        Options o = besttest::faultyOptions();
         o.timeLimit = 0.2;
         failure.clear();
         solver.start(model, o);
@@ -72,7 +72,7 @@ TEST_F(Running, AFaultySolverEndsInAFailureAndTheNextSolveWorks)
     }
     // One that never answers is cut by the limit: the set known without it, unproven.
     qputenv("VESTOR_SOLVE_FAULT", "hang");
-    Options o = besttest::options();
+    Options o = besttest::faultyOptions();
     o.timeLimit = 0.2;
     result.reset();
     solver.start(model, o);
@@ -105,7 +105,7 @@ TEST_F(Running, AMissingSolverFailsOnce)
 TEST_F(Running, CancelStopsAHangingSolverAtOnce)
 {
     qputenv("VESTOR_SOLVE_FAULT", "hang");
-    solver.start(model, besttest::options());
+    solver.start(model, besttest::faultyOptions());
     EXPECT_TRUE(besttest::refused([&] { solver.start(model, besttest::options()); })) << "one solve at a time";
     solver.cancel();
     EXPECT_FALSE(solver.isRunning());

@@ -2,7 +2,6 @@
 // that fails in any way gives a clear error while the caller goes on.
 
 #include "BestTable.h"
-#include "best/Greedy.h"
 #include "engine/Picker.h"
 #include "engine/TextWindow.h"
 
@@ -50,10 +49,10 @@ TEST(Solver, AgreesWithTryingEverySet)
         const double priceScale = round % 2 ? 10'000'000 : 1;
         table.load(randomTable(random, priceScale));
         Inputs in;
-        in.money = money(random) * priceScale;
-        in.needed[kSila] = need(random);
-        in.needed[kZlost] = need(random);
-        in.needed[kObUvP] = ceiling(random);
+        in.pick.money = QString::number(money(random) * priceScale, 'f', 0);
+        in.pick.needed[kSila] = QString::number(need(random), 'g', 17);
+        in.pick.needed[kZlost] = QString::number(need(random), 'g', 17);
+        in.pick.needed[kObUvP] = QString::number(ceiling(random), 'g', 17);
         const Model model(table.rows(), in);
         const Result r = solve(model, besttest::options(1));
         ASSERT_TRUE(r.proven) << round;
@@ -61,11 +60,11 @@ TEST(Solver, AgreesWithTryingEverySet)
         // The best, then the best of the sets that neither hold it nor lie within it, of items that help.
         std::tuple<int, double, double> best{2, 0, 0}, next{2, 0, 0};
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money)
+            if (model.price(c) <= model.values().money)
                 best = std::min(best, key(model, c));
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money && !contains(c, r.sets[0].counts) && !contains(r.sets[0].counts, c) &&
-                helpful(model, c))
+            if (model.price(c) <= model.values().money && !contains(c, r.sets[0].counts) &&
+                !contains(r.sets[0].counts, c) && helpful(model, c))
                 next = std::min(next, key(model, c));
         const auto found = key(model, r.sets[0].counts);
         EXPECT_EQ(std::get<0>(found), std::get<0>(best)) << round;
@@ -91,8 +90,8 @@ TEST(Solver, AFailingSolverGivesAClearErrorAndTheNextSolveWorks)
     besttest::Table table;
     table.load({item("ring", "R", 10, {{kSila, 5}})});
     Inputs in;
-    in.money = 100;
-    in.needed[kSila] = 10;
+    in.pick.money = QStringLiteral("100");
+    in.pick.needed[kSila] = QStringLiteral("10");
     const Model model(table.rows(), in);
     struct Case {
         const char *fault;
@@ -100,7 +99,7 @@ TEST(Solver, AFailingSolverGivesAClearErrorAndTheNextSolveWorks)
     };
     for (const Case &c : {Case{"abort", 10}, Case{"garbage", 10}, Case{"overfill", 10}}) {
         qputenv("VESTOR_SOLVE_FAULT", c.fault);
-        Options o = besttest::options();
+        Options o = besttest::faultyOptions();
         o.timeLimit = c.timeLimit;
         const QString message = testdbf::errorOf([&] { solve(model, o); });
         qunsetenv("VESTOR_SOLVE_FAULT");
@@ -126,11 +125,12 @@ TEST(Greedy, TakesWhatThePickTakes)
     w.money = QStringLiteral("1000");
     w.needed[kSila] = QStringLiteral("20");
     w.needed[kZlost] = QStringLiteral("9");
-    Picker(w, table.catalogue).Button1Click();
+    Picker picker(w, table.catalogue);
+    picker.Button1Click();
     Inputs in;
-    in.money = 1000;
+    in.pick.money = QStringLiteral("1000");
     const Model model(table.rows(), in);
-    const auto records = greedyRecords(table.catalogue, w);
+    const auto &records = picker.records();
     QStringList taken = besttest::names(describedSet(model, records));
     // The report lists the items between its heading and its total.
     QStringList reported = w.report.mid(2, qsizetype(records.size()));

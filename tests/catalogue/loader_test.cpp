@@ -162,7 +162,7 @@ TEST(Loader, FailedSetUpLeavesQueriesWithoutDatabase)
     Catalogue c;
     EXPECT_THROW(c.setUp(dir.program()), Error);
     EXPECT_TRUE(c.query(1).databaseName.isEmpty());
-    EXPECT_EQ(c.database1.databaseName, QStringLiteral("MyNewAlias"));
+    EXPECT_EQ(c.database().databaseName, QStringLiteral("MyNewAlias"));
     EXPECT_THROW(runSlot(c.query(1), "ring", "ring", 100), Error);
 }
 
@@ -174,7 +174,7 @@ TEST(Loader, RowsViewReadsEveryCellAsLoadedInFileOrder)
     dir.write(items);
     Catalogue c;
     c.setUp(dir.program());
-    const vestor::ItemRows &rows = c.table1.rows();
+    const vestor::ItemRows &rows = c.rows();
     ASSERT_EQ(rows.rowCount(), 2);
     const int name = 1, price = 2, sila = 5;
     EXPECT_EQ(rows.recordNumber(0), 1);
@@ -192,7 +192,7 @@ TEST(Loader, ProgressGrowsAndEndsWithTheWholeFile)
     dir.write(threeItems());
     Catalogue c;
     std::vector<std::pair<qint64, qint64>> told;
-    c.table1.onLoadProgress = [&](qint64 read, qint64 total) { told.emplace_back(read, total); };
+    c.setLoadProgress([&](qint64 read, qint64 total) { told.emplace_back(read, total); });
     c.setUp(dir.program());
     const qint64 size = QFileInfo(dir.table()).size();
     ASSERT_GE(told.size(), 2u);

@@ -70,11 +70,11 @@ TEST(SetUp, DataDirectoryIsBesideTheExecutableWhateverItsName)
 TEST_F(Queries, SetUpNamesTheDatabaseAndBindsEveryQuery)
 {
     load({item("ring", "r", 1)});
-    EXPECT_EQ(c.database1.databaseName, QStringLiteral("MyNewAlias"));
-    EXPECT_EQ(c.database1.driverName, QStringLiteral("STANDARD"));
-    EXPECT_EQ(c.database1.params, QStringList{QStringLiteral("PATH=") + dir.data()});
-    EXPECT_TRUE(c.table1.active());
-    EXPECT_EQ(c.table1.recordCount(), 1);
+    EXPECT_EQ(c.database().databaseName, QStringLiteral("MyNewAlias"));
+    EXPECT_EQ(c.database().driverName, QStringLiteral("STANDARD"));
+    EXPECT_EQ(c.database().params, QStringList{QStringLiteral("PATH=") + dir.data()});
+    EXPECT_TRUE(c.loaded());
+    EXPECT_EQ(c.recordCount(), 1);
     for (int n = 1; n <= 18; ++n)
         EXPECT_EQ(c.query(n).databaseName, QStringLiteral("MyNewAlias"));
 }
@@ -102,8 +102,8 @@ TEST_F(Queries, StatementsThatCannotKeepFileOrderAreErrors)
         {"SELECT * FROM Subjects.dbf WHERE NOSUCH = 1", "no such column: NOSUCH"},
     };
     for (const auto &[sql, expected] : cases) {
-        vestor::Query q(c.session);
-        q.databaseName = c.database1.databaseName;
+        vestor::Query q(c.session());
+        q.databaseName = c.database().databaseName;
         q.setSql(QString::fromLatin1(sql));
         const QString message = errorOf([&] { q.open(); });
         EXPECT_TRUE(message.contains(QString::fromLatin1(expected))) << sql << ": " << message.toStdString();
@@ -233,7 +233,7 @@ TEST_F(Queries, AReloadServesTheNewFileAndKeepsTheParameters)
     c.reload();
     runSlot(c.query(1), "ring", "ring", 100);
     EXPECT_EQ(c.query(1).fieldByName("NAME").toString(), QStringLiteral("Новое кольцо")) << "still for a dwarf";
-    EXPECT_EQ(c.table1.rows().rowCount(), 2);
+    EXPECT_EQ(c.rows().rowCount(), 2);
 }
 
 TEST_F(Queries, AReloadThatFailsKeepsTheRowsLoadedBefore)
@@ -245,6 +245,6 @@ TEST_F(Queries, AReloadThatFailsKeepsTheRowsLoadedBefore)
         EXPECT_FALSE(errorOf([&] { c.reload(); }).isEmpty());
         runSlot(c.query(1), "ring", "ring", 100);
         EXPECT_EQ(c.query(1).fieldByName("NAME").toString(), QStringLiteral("Старое кольцо"));
-        EXPECT_EQ(c.table1.rows().text(1, 0), QStringLiteral("Старое кольцо"));
+        EXPECT_EQ(c.rows().text(1, 0), QStringLiteral("Старое кольцо"));
     }
 }

@@ -52,7 +52,7 @@ TEST(ShippedTable, EveryQueryReturnsExactlyTheBestAllowedRows)
     ASSERT_TRUE(QFile::copy(QString::fromUtf8(VESTOR_SHIPPED_DBF), dir.table()));
     vestor::Catalogue c;
     c.setUp(dir.program());
-    ASSERT_EQ(c.table1.recordCount(), qint64(rows.size()));
+    ASSERT_EQ(c.recordCount(), qint64(rows.size()));
 
     const std::vector<std::pair<std::string, std::string>> slotTypes = {
         {"2hand", "armor"},   {"ponogi", "ponogi"}, {"ring", "ring"},     {"pojas", "pojas"},

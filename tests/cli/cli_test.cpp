@@ -26,7 +26,7 @@ struct Result {
 
 enum class Stdout { Pipe, FullDisk, Closed };
 
-Result pick(const QStringList &args, Stdout to = Stdout::Pipe)
+Result pick(const QStringList &args, Stdout to = Stdout::Pipe, const QString &program = QStringLiteral(VESTOR_PICK))
 {
     QProcess p;
     if (to == Stdout::FullDisk)
@@ -36,7 +36,7 @@ Result pick(const QStringList &args, Stdout to = Stdout::Pipe)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VESTOR_PICK), args);
+    p.start(program, args);
     EXPECT_TRUE(p.waitForFinished(30000)) << args.join(' ').toStdString();
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     const QByteArray err = p.readAllStandardError();
@@ -487,8 +487,14 @@ TEST_F(CliBest, MistakesExitTwoAndFailuresOne)
 
 TEST_F(CliBest, ASolverFaultExitsOneWithAMessageAndNothingOnStdout)
 {
+    // vestor-pick starts the solver beside it: here, one that fails.
+    QTemporaryDir home;
+    const QString program = home.filePath(QStringLiteral("vestor-pick"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VESTOR_PICK), program));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VESTOR_SOLVE_FAKE), home.filePath(QStringLiteral("vestor-solve"))));
     qputenv("VESTOR_SOLVE_FAULT", "abort");
-    const Result r = run({"--money", "1000", "--need", "Sila=8"});
+    const Result r =
+        pick({"--data", dir.data(), "--best", "--money", "1000", "--need", "Sila=8"}, Stdout::Pipe, program);
     qunsetenv("VESTOR_SOLVE_FAULT");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());

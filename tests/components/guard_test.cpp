@@ -18,7 +18,7 @@ namespace {
 QString freshId() { return QStringLiteral("guard test ") + QUuid::createUuid().toString(); }
 
 struct Copy {
-    std::unique_ptr<TTrayIcon> tray = std::make_unique<TTrayIcon>();
+    std::unique_ptr<vestor::TTrayIcon> tray = std::make_unique<vestor::TTrayIcon>();
     int ended = 0;
 
     explicit Copy(const QString &id)
@@ -32,7 +32,7 @@ struct Copy {
 bool listening(const QString &id)
 {
     QLocalSocket probe;
-    probe.connectToServer(TTrayIcon::guardName(id));
+    probe.connectToServer(vestor::TTrayIcon::guardName(id));
     return probe.waitForConnected(500);
 }
 
@@ -44,7 +44,7 @@ TEST(TrayIconGuard, SecondCopyCallsTheFirstForwardAndEnds)
     Copy first(id);
     EXPECT_EQ(first.ended, 0);
     EXPECT_TRUE(listening(id));
-    QSignalSpy forward(first.tray.get(), &TTrayIcon::secondInstanceStarted);
+    QSignalSpy forward(first.tray.get(), &vestor::TTrayIcon::secondInstanceStarted);
 
     Copy second(id);
     EXPECT_EQ(second.ended, 1);
@@ -61,12 +61,12 @@ TEST(TrayIconGuard, SecondCopyCallsTheFirstForwardAndEnds)
 TEST(TrayIconGuard, OtherNamesAndStrayConnectionsDoNotInterfere)
 {
     Copy a(freshId());
-    QSignalSpy forward(a.tray.get(), &TTrayIcon::secondInstanceStarted);
+    QSignalSpy forward(a.tray.get(), &vestor::TTrayIcon::secondInstanceStarted);
     Copy b(freshId());
     EXPECT_EQ(a.ended + b.ended, 0);
 
     QLocalSocket stray;
-    stray.connectToServer(TTrayIcon::guardName(a.tray->IDMessage));
+    stray.connectToServer(vestor::TTrayIcon::guardName(a.tray->IDMessage));
     ASSERT_TRUE(stray.waitForConnected(500));
     stray.write("hello\n");
     stray.flush();
@@ -79,7 +79,7 @@ TEST(TrayIconGuard, EmptyIdMessageRunsNoGuard)
     Copy b{QString()};
     EXPECT_EQ(a.ended, 0);
     EXPECT_EQ(b.ended, 0);
-    EXPECT_FALSE(QFile::exists(TTrayIcon::guardName(QString())));
+    EXPECT_FALSE(QFile::exists(vestor::TTrayIcon::guardName(QString())));
 }
 
 TEST(TrayIconGuard, NameIsFreedWhenTheFirstCopyGoes)
@@ -97,7 +97,7 @@ TEST(TrayIconGuard, NameIsFreedWhenTheFirstCopyGoes)
 TEST(TrayIconGuard, SocketLeftByACrashedCopyIsTakenOver)
 {
     const QString id = freshId();
-    const QByteArray path = QFile::encodeName(TTrayIcon::guardName(id));
+    const QByteArray path = QFile::encodeName(vestor::TTrayIcon::guardName(id));
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     ASSERT_LT(size_t(path.size()), sizeof addr.sun_path);
@@ -118,7 +118,7 @@ TEST(TrayIconGuard, SecondProcessReallyEnds)
 {
     const QString id = freshId();
     Copy first(id);
-    QSignalSpy forward(first.tray.get(), &TTrayIcon::secondInstanceStarted);
+    QSignalSpy forward(first.tray.get(), &vestor::TTrayIcon::secondInstanceStarted);
 
     QProcess copy;
     copy.start(QStringLiteral(TRAYICON_COPY), {id});

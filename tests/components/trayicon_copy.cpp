@@ -10,7 +10,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     tray.IDMessage = QString::fromLocal8Bit(argv[1]);
     tray.Loaded();
     std::puts("first");

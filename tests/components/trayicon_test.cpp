@@ -25,20 +25,23 @@ QIcon solidIcon(QColor colour)
 
 QRgb centre(const QIcon &icon) { return icon.pixmap(16, 16).toImage().pixel(8, 8); }
 
-void press(TTrayIcon &tray, QSystemTrayIcon::ActivationReason reason) { emit tray.platformIcon()->activated(reason); }
+void press(vestor::TTrayIcon &tray, QSystemTrayIcon::ActivationReason reason)
+{
+    emit tray.platformIcon()->activated(reason);
+}
 
 } // namespace
 
 TEST(TrayIconProperties, PublishedInDeclarationOrder)
 {
-    const QMetaObject &meta = TTrayIcon::staticMetaObject;
+    const QMetaObject &meta = vestor::TTrayIcon::staticMetaObject;
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
         names << QString::fromLatin1(meta.property(i).name());
     EXPECT_EQ(names, QStringList({"Active", "ShowDesigning", "Icon", "IDMessage", "ShowApp", "ToolTip"}));
 
     // The properties reach the same setters as the C++ calls.
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     tray.setProperty("ToolTip", QString(70, QLatin1Char('x')));
     EXPECT_EQ(tray.ToolTip().size(), 62);
     tray.setProperty("IDMessage", QStringLiteral("id"));
@@ -49,7 +52,7 @@ TEST(TrayIconProperties, PublishedInDeclarationOrder)
 
 TEST(TrayIconToolTip, KeepsAtMost62Characters)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     const QString exact(62, QLatin1Char('a'));
     tray.setToolTip(exact);
     EXPECT_EQ(tray.ToolTip(), exact);
@@ -66,7 +69,7 @@ TEST(TrayIconToolTip, KeepsAtMost62Characters)
 
 TEST(TrayIconToolTip, EmptyShowsNoneAndPairsAreNotSplit)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     tray.setToolTip(QStringLiteral("something"));
     tray.setToolTip(QString());
     EXPECT_TRUE(tray.ToolTip().isEmpty());
@@ -80,9 +83,9 @@ TEST(TrayIconToolTip, EmptyShowsNoneAndPairsAreNotSplit)
 
 TEST(TrayIconActive, ShowsAndHidesOnlyOnChange)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     tray.setIcon(solidIcon(Qt::red));
-    QSignalSpy changes(&tray, &TTrayIcon::activeChanged);
+    QSignalSpy changes(&tray, &vestor::TTrayIcon::activeChanged);
     EXPECT_FALSE(tray.Active());
     EXPECT_FALSE(tray.platformIcon()->isVisible());
 
@@ -105,7 +108,7 @@ TEST(TrayIconActive, ShowsAndHidesOnlyOnChange)
 
 TEST(TrayIconIcon, KeepsItsOwnCopyAndPassesItOn)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     tray.setActive(true);
     QIcon source = solidIcon(Qt::red);
     tray.setIcon(source);
@@ -125,7 +128,7 @@ TEST(TrayIconIcon, KeepsItsOwnCopyAndPassesItOn)
 
 TEST(TrayIconMouse, EachEventReachesItsHandler)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     // Unset handlers and no menu: nothing is called, nothing throws.
     press(tray, QSystemTrayIcon::Trigger);
     press(tray, QSystemTrayIcon::DoubleClick);
@@ -170,7 +173,7 @@ TEST(TrayIconMouse, EachEventReachesItsHandler)
 
 TEST(TrayIconMouse, PopupMenuComesUpBeforeOnRightClick)
 {
-    TTrayIcon tray;
+    vestor::TTrayIcon tray;
     QMenu menu;
     menu.addAction(QStringLiteral("Item"));
     tray.PopupMenu = &menu;
@@ -196,7 +199,7 @@ TEST(TrayIconMouse, PopupMenuComesUpBeforeOnRightClick)
 TEST(TrayIconLifetime, IconGoesWithTheComponent)
 {
     auto owner = std::make_unique<QWidget>();
-    auto *tray = new TTrayIcon(owner.get());
+    auto *tray = new vestor::TTrayIcon(owner.get());
     tray->setIcon(solidIcon(Qt::red));
     tray->setActive(true);
     QPointer<QSystemTrayIcon> platform = tray->platformIcon();

@@ -6,6 +6,13 @@
 #include "engine/Picker.h"
 #include "engine/TextWindow.h"
 
+namespace vestor {
+// Reaches into the pick for the tests that start slot selection from a need table of their own.
+struct PickerAccess {
+    static void setNeed(Picker &p, int stat, double value) { p.need_.at(stat).Value = value; }
+};
+} // namespace vestor
+
 namespace testdbf {
 
 struct Engine : ::testing::Test {
@@ -20,6 +27,7 @@ struct Engine : ::testing::Test {
         catalogue.setUp(dir.program());
     }
     double need(int stat) const { return p.needs()[stat].Value; }
+    void setNeed(int stat, double value) { vestor::PickerAccess::setNeed(p, stat, value); }
     std::vector<double> allNeeds() const
     {
         std::vector<double> v;

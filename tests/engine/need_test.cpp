@@ -162,9 +162,9 @@ TEST_F(Choice, FindMaxRanksByNeedAndByMagnitudeForTheLastFour)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         for (int i = 1; i <= 18; ++i)
-            p.setNeed(i, 0);
+            setNeed(i, 0);
         for (auto [stat, value] : c.needs)
-            p.setNeed(stat, value);
+            setNeed(stat, value);
         EXPECT_EQ(p.FindMax(), c.chosen);
     }
 }

@@ -28,9 +28,9 @@ std::vector<Item> oneOfEach(double price)
 TEST_F(Intake, WorkedExample)
 {
     load({item("ring", "Перстень", 120, {{1, 5}, {7, 10}, {11, 3}})});
-    p.setNeed(1, 20);
-    p.setNeed(7, 10);
-    p.setNeed(11, 12);
+    setNeed(1, 20);
+    setNeed(7, 10);
+    setNeed(11, 12);
     p.Money = 1000;
     w.result[1] = "30";
     w.result[7] = "15";
@@ -57,7 +57,7 @@ TEST_F(Intake, EveryStatInUnitsWithHalfEvenResults)
     w.result[5] = "2";
     w.result[6] = "3";
     w.result[9] = "1";
-    p.setNeed(2, -1);
+    setNeed(2, -1);
     runSlot(catalogue.query(1), "ring", "ring", 10);
     p.Update(1);
     EXPECT_EQ(allNeeds(), (std::vector<double>{-4, -4, 0, 0, -0.5, -0.5, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, -2}));
@@ -73,7 +73,7 @@ TEST_F(Intake, EveryStatInUnitsWithHalfEvenResults)
 TEST_F(Intake, NoRowChangesNothing)
 {
     load({item("ring", "dear", 500, {{1, 5}})});
-    p.setNeed(3, 7);
+    setNeed(3, 7);
     p.Money = 100;
     w.result[1] = "007";
     runSlot(catalogue.query(1), "ring", "ring", 100);
@@ -142,7 +142,7 @@ TEST_F(Slots, CapDecidesWhatTheQueryAdmits)
 TEST_F(Slots, SetsTypesAndPriceOfTheChosenQueryOnly)
 {
     load({item("2hand", "axe", 10, {{9, 5}}), item("armor", "mail", 10, {{9, 7}})});
-    p.setNeed(9, 3);
+    setNeed(9, 3);
     p.Money = 120;
     p.SelectWeapon("2hand", "armor", 12);
     EXPECT_EQ(w.report, QStringList{"mail"});
@@ -295,7 +295,7 @@ TEST_F(PickRun, FailingSlotKeepsTheLinesSoFar)
 
 TEST_F(PickRun, MissingTableFailsAtTheFirstSlot)
 {
-    p.setNeed(1, 1);
+    setNeed(1, 1);
     w.money = "10";
     EXPECT_FALSE(errorOf([&] { p.Button1Click(); }).isEmpty());
     EXPECT_EQ(w.report, (QStringList{kHeading, ""}));

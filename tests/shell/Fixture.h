@@ -39,12 +39,12 @@ template <typename T = QLineEdit> T *child(const QWidget &w, const QString &name
 // The window after its creation over `items`, with no splash wait.
 struct Form {
     testdbf::ProgramDir dir;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<vestor::TForm1> window;
 
     explicit Form(const std::vector<testdbf::Item> &items)
     {
         dir.write(items);
-        window = std::make_unique<TForm1>();
+        window = std::make_unique<vestor::TForm1>();
         window->FormCreate(dir.program(), 0);
     }
     QLineEdit *edit(const QString &name) const { return child(*window, name); }

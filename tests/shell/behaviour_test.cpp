@@ -32,7 +32,7 @@ const int kCounter[22] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 1, 2, 3, 4, 5, 6, 7,
 
 TEST(Emblem, TheWindowRunsTheElevenTickCycleAndItsIconFollows)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     child<QTimer>(w, "Timer1")->stop();
     auto *image = child<QLabel>(w, "Image2");
     const QList<QPixmap> frames = vestor::emblemFrames();
@@ -46,7 +46,7 @@ TEST(Emblem, TheWindowRunsTheElevenTickCycleAndItsIconFollows)
 
 TEST(Emblem, TheWindowTimerTicksEvery150ms)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     auto *timer = child<QTimer>(w, "Timer1");
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 150);
@@ -54,7 +54,7 @@ TEST(Emblem, TheWindowTimerTicksEvery150ms)
 
 TEST(Splash, IsABorderlessPictureWithItsOwnEmblem)
 {
-    TForm2 splash;
+    vestor::TForm2 splash;
     EXPECT_EQ(splash.size(), QSize(590, 150));
     EXPECT_EQ(splash.pos(), QPoint(232, 275));
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
@@ -79,7 +79,7 @@ TEST(Splash, IsABorderlessPictureWithItsOwnEmblem)
 
 TEST(Splash, ACloseRequestKeepsItUpAndEndsTheProgramLater)
 {
-    TForm2 splash;
+    vestor::TForm2 splash;
     splash.show();
     EXPECT_FALSE(splash.close());
     EXPECT_TRUE(splash.isVisible());
@@ -91,7 +91,7 @@ TEST(Splash, ACloseRequestKeepsItUpAndEndsTheProgramLater)
 class Tray : public ::testing::Test
 {
 protected:
-    TForm1 w;
+    vestor::TForm1 w;
     bool trayThere = true;
     void SetUp() override
     {
@@ -127,7 +127,7 @@ TEST_F(Tray, TheSystemCommandPathTakesOnlyTheMinimizeCommand)
     EXPECT_FALSE(w.WMGetSysCommand(0xF120)) << "restore too";
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.TrayIcon1->Active());
-    EXPECT_TRUE(w.WMGetSysCommand(TForm1::kScMinimize));
+    EXPECT_TRUE(w.WMGetSysCommand(vestor::TForm1::kScMinimize));
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(w.TrayIcon1->Active());
 }
@@ -168,7 +168,7 @@ TEST_F(Tray, TheEmblemAndTheWindowIconTurnOnWhileHidden)
 
 TEST(NewsLink, AClickOpensTheNewsPageAndAFailureShowsNothing)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     QList<QUrl> opened;
     w.openUrl = [&](const QUrl &url) {
         opened << url;

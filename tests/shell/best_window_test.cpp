@@ -2,6 +2,7 @@
 // lists and menus, Cancel and Save; the solver runs as its own process.
 
 #include "Fixture.h"
+#include "shell/BestWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,8 +139,11 @@ TEST_F(BestWindowTest, LockFromTheItemMenuThenSolveAgainThenClear)
 
 TEST_F(BestWindowTest, CancelAndSolverFaultsLeaveTheWindowUsable)
 {
-    qputenv("VESTOR_SOLVE_FAULT", "hang");
     open();
+    waitForTheSolve();
+    qobject_cast<vestor::BestWindow *>(best())->solverProgram = QStringLiteral(VESTOR_SOLVE_FAKE);
+    qputenv("VESTOR_SOLVE_FAULT", "hang");
+    part<QPushButton>("SolveButton")->click();
     EXPECT_TRUE(solving());
     part<QPushButton>("CancelButton")->click();
     EXPECT_FALSE(solving());

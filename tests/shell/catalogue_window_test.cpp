@@ -62,7 +62,7 @@ struct Loaded {
     {
         dir.write(items);
         catalogue.setUpIn(dir.data());
-        model.setRows(catalogue.table1.rows());
+        model.setRows(catalogue.rows());
     }
     bool set(int row, const char *name, const QString &text)
     {
@@ -81,7 +81,7 @@ TEST(CatalogueModel, ShowsEveryLoadedRowInFileOrderWithItsRecordNumber)
 
 TEST(CatalogueModel, StatColumnsCarryTheCaptionsOfTheMainWindow)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     for (const vestor::Stat &s : vestor::stats()) {
         const QString label = child<QLabel>(w, QLatin1String(vestor::kStatLabels[s.index - 1].needed))->text();
         EXPECT_EQ(ItemModel::caption(col(s.column)), label) << s.column;
@@ -281,7 +281,7 @@ TEST(CatalogueModel, PicksKeepTheLoadedTableUntilASave)
     Loaded l;
     ASSERT_TRUE(l.set(0, "NAME", "Переименованное"));
     l.model.deleteRows({1});
-    const vestor::ItemRows &loaded = l.catalogue.table1.rows();
+    const vestor::ItemRows &loaded = l.catalogue.rows();
     ASSERT_EQ(loaded.rowCount(), 5);
     EXPECT_EQ(loaded.text(1, 0), QStringLiteral("Медное кольцо"));
     auto all = testdbf::wholeTable(l.catalogue);
@@ -420,7 +420,7 @@ TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
     EXPECT_FALSE(m.modified());
     EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), before) << "the previous table is kept";
     // What the catalogue now serves is what the window held, read by the real loader.
-    const vestor::ItemRows &loaded = w.window->catalogue().table1.rows();
+    const vestor::ItemRows &loaded = w.window->catalogue().rows();
     std::vector<vestor::ItemRecord> reread;
     for (int r = 0; r < loaded.rowCount(); ++r)
         reread.push_back(vestor::itemRecordAt(loaded, r));
@@ -446,7 +446,7 @@ TEST(CatalogueWindow, ASharedTableItMayNotWriteIsSavedAsTheUsersCopyWhichThePick
     QTemporaryDir home;
     auto *cat = w.open();
     cat->userCopy = QDir(home.path()).filePath(QStringLiteral("vestor/Data/Subjects.DBF"));
-    cat->open(w.window->catalogue().table1.rows(), w.dir.table());
+    cat->open(w.window->catalogue().rows(), w.dir.table());
 
     EXPECT_FALSE(cat->windowTitle().contains(QStringLiteral("только чтение")));
     EXPECT_TRUE(child<QLabel>(*cat, QStringLiteral("ReadOnlyLabel"))->text().contains(QStringLiteral("ваша копия")));
@@ -458,8 +458,8 @@ TEST(CatalogueWindow, ASharedTableItMayNotWriteIsSavedAsTheUsersCopyWhichThePick
     const QString said = child<QLabel>(*cat, QStringLiteral("MessageLabel"))->text();
     EXPECT_TRUE(said.contains(QStringLiteral("ваша копия")) && said.contains(QStringLiteral("при следующем запуске")))
         << said.toStdString();
-    EXPECT_EQ(QDir(w.window->catalogue().database1.path()), QFileInfo(cat->userCopy).dir());
-    EXPECT_EQ(w.window->catalogue().table1.rows().text(1, 0), QStringLiteral("Своё кольцо"));
+    EXPECT_EQ(QDir(w.window->catalogue().database().path()), QFileInfo(cat->userCopy).dir());
+    EXPECT_EQ(w.window->catalogue().rows().text(1, 0), QStringLiteral("Своё кольцо"));
     EXPECT_TRUE(child<QPushButton>(*cat, QStringLiteral("AddRow"))->isEnabled()) << "the copy is the user's to edit";
 }
 
@@ -485,7 +485,7 @@ TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)
     EXPECT_EQ(bytesOf(w.dir.table()), before);
     EXPECT_FALSE(QFileInfo::exists(w.dir.table() + QStringLiteral(".bak")));
     EXPECT_TRUE(cat->model().modified());
-    EXPECT_EQ(loadedNames(w.window->catalogue().table1.rows()).value(1), QStringLiteral("Кольцо гнома"));
+    EXPECT_EQ(loadedNames(w.window->catalogue().rows()).value(1), QStringLiteral("Кольцо гнома"));
 }
 
 TEST(CatalogueCsv, ExportedRowsImportAsTheSameRows)

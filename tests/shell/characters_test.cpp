@@ -10,8 +10,8 @@
 #include <QtTest/QTest>
 
 using shelltest::child;
-using vestor::Character;
 using vestor::CharacterStore;
+using vestor::PickInputs;
 
 namespace {
 
@@ -21,15 +21,15 @@ QByteArray contents(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-Character dwarf()
+PickInputs dwarf()
 {
-    Character c;
+    PickInputs c;
     c.race = QStringLiteral("Гном");
     c.level = QStringLiteral("6");
     c.money = QStringLiteral("2500");
-    c.have[0] = QStringLiteral("15");
-    c.need[0] = QStringLiteral("40");
-    c.need[17] = QStringLiteral("-5");
+    c.current[1] = QStringLiteral("15");
+    c.needed[1] = QStringLiteral("40");
+    c.needed[18] = QStringLiteral("-5");
     return c;
 }
 
@@ -50,19 +50,19 @@ TEST(CharacterStore, WhatIsSavedComesBackInTheOrderSaved)
         CharacterStore store(d.path());
         EXPECT_TRUE(store.names().isEmpty());
         store.save(QStringLiteral("Торин"), dwarf());
-        store.save(QStringLiteral("Эльфийка"), Character());
+        store.save(QStringLiteral("Эльфийка"), PickInputs());
         store.setLastPick(dwarf());
-        Character changed = dwarf();
+        PickInputs changed = dwarf();
         changed.money = QStringLiteral("10");
         store.save(QStringLiteral(" Торин "), changed); // same name: replaced where it stood
     }
     CharacterStore again(d.path());
     EXPECT_TRUE(again.takeProblem().isEmpty());
     EXPECT_EQ(again.names(), QStringList({QStringLiteral("Торин"), QStringLiteral("Эльфийка")}));
-    Character expected = dwarf();
+    PickInputs expected = dwarf();
     expected.money = QStringLiteral("10");
     EXPECT_EQ(again.character(QStringLiteral("Торин")), expected);
-    EXPECT_EQ(again.character(QStringLiteral("Эльфийка")), Character());
+    EXPECT_EQ(again.character(QStringLiteral("Эльфийка")), PickInputs());
     EXPECT_EQ(again.lastPick(), dwarf());
 
     again.remove(QStringLiteral("Торин"));
@@ -109,7 +109,7 @@ TEST(CharacterStore, ADamagedFileIsSetAsideOnceAndNeverOverwritten)
         EXPECT_EQ(contents(d.path() + QStringLiteral(".2.bad")), damaged);
         EXPECT_FALSE(QFileInfo::exists(d.path()));
 
-        store.save(QStringLiteral("Новый"), Character());
+        store.save(QStringLiteral("Новый"), PickInputs());
         CharacterStore again(d.path());
         EXPECT_TRUE(again.takeProblem().isEmpty());
         EXPECT_EQ(again.names(), QStringList{QStringLiteral("Новый")});
@@ -168,9 +168,9 @@ struct CharacterForm : shelltest::Form {
 TEST(CharacterMenu, ChoosingASavedCharacterFillsEveryInputAndTheQueriesFollow)
 {
     CharacterForm f;
-    f.menu().fill(dwarf());
+    f.window->setInputs(dwarf());
     f.saveAs(QStringLiteral("Торин"));
-    f.menu().fill(Character());
+    f.window->setInputs(PickInputs());
     EXPECT_EQ(f.combo(QStringLiteral("ComboBox1"))->currentText(), QStringLiteral("Эльф"));
 
     f.choose(QStringLiteral("Торин"));
@@ -180,7 +180,7 @@ TEST(CharacterMenu, ChoosingASavedCharacterFillsEveryInputAndTheQueriesFollow)
     EXPECT_EQ(f.edit(QStringLiteral("Edit3"))->text(), QStringLiteral("15"));
     EXPECT_EQ(f.edit(QStringLiteral("Edit9"))->text(), QStringLiteral("40"));
     EXPECT_EQ(f.edit(QStringLiteral("Edit30"))->text(), QStringLiteral("-5"));
-    EXPECT_EQ(f.menu().inputs(), dwarf());
+    EXPECT_EQ(f.window->inputs(), dwarf());
     EXPECT_EQ(f.window->catalogue().query(1).param(QStringLiteral("race1")).toString(), QStringLiteral("Gn"));
     EXPECT_EQ(f.window->catalogue().query(18).param(QStringLiteral("level2")).toInt(), 6);
 }
@@ -189,17 +189,17 @@ TEST(CharacterMenu, APickIsKeptAsTheLastPickAndTheStartStateStaysUntouched)
 {
     {
         CharacterForm f;
-        f.menu().fill(dwarf());
+        f.window->setInputs(dwarf());
         f.pick();
         EXPECT_EQ(f.entries().value(0)->text(), vestor::CharacterMenu::kLastPickName);
 
         // A new window over the same store starts as designed all the same.
-        TForm1 fresh;
+        vestor::TForm1 fresh;
         fresh.characters().storePath = f.store.path();
-        EXPECT_EQ(fresh.characters().inputs(), Character());
+        EXPECT_EQ(fresh.inputs(), PickInputs());
         EXPECT_EQ(fresh.characters().store().lastPick(), dwarf());
-        fresh.characters().fill(*fresh.characters().store().lastPick());
-        EXPECT_EQ(fresh.characters().inputs(), dwarf());
+        fresh.setInputs(*fresh.characters().store().lastPick());
+        EXPECT_EQ(fresh.inputs(), dwarf());
     }
 }
 
@@ -224,10 +224,10 @@ TEST(CharacterMenu, DeletingTakesTheChosenNameOnly)
 
     // Cancelling the name or the replacement saves nothing.
     f.menu().confirmReplace = [](const QString &) { return false; };
-    f.menu().fill(dwarf());
+    f.window->setInputs(dwarf());
     f.saveAs(QStringLiteral("Второй"));
     f.saveAs(QString());
-    EXPECT_EQ(CharacterStore(f.store.path()).character(QStringLiteral("Второй")), Character());
+    EXPECT_EQ(CharacterStore(f.store.path()).character(QStringLiteral("Второй")), PickInputs());
     EXPECT_EQ(CharacterStore(f.store.path()).names().size(), 1);
 }
 

@@ -38,7 +38,7 @@ QRect boxPart(const QGroupBox &box, QStyle::SubControl part)
 
 TEST(Frames, EveryChildLiesWhollyInsideItsGroupBoxFrame)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     const auto boxes = w.findChildren<QGroupBox *>();
     ASSERT_EQ(boxes.size(), 4);
     for (const QGroupBox *box : boxes) {
@@ -71,7 +71,7 @@ QPoint foundAt(const QImage &image, const QImage &background, const QPixmap &pic
 
 TEST(SaveButton, TheGlyphStandsThreePixelsFromTheLeftEdgeWithTheCaptionBesideIt)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     auto *save = child<QPushButton>(w, "BitBtn1");
     const QImage shown = save->grab().toImage();
     const QPixmap glyph = save->icon().pixmap(save->iconSize());
@@ -98,7 +98,7 @@ TEST(SaveButton, TheGlyphStandsThreePixelsFromTheLeftEdgeWithTheCaptionBesideIt)
 
 TEST(Sum, TakesMoreDigitsThanTheToolkitsUsualLimit)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     auto *sum = child(w, QStringLiteral("Edit2"));
     const QString many(40000, u'7');
     sum->setText(many);
@@ -120,7 +120,7 @@ protected:
 
 TEST_F(RussianTexts, TheFieldsContextMenuReadsInRussian)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     auto *sum = child(w, QStringLiteral("Edit2"));
@@ -139,7 +139,7 @@ TEST_F(RussianTexts, TheFieldsContextMenuReadsInRussian)
 
 TEST_F(RussianTexts, TheSaveDialogOffersTextFilesInRussian)
 {
-    TForm1 w;
+    vestor::TForm1 w;
     QStringList filters, buttons;
     whenShown<QFileDialog>([&](QFileDialog *dialog) {
         filters = dialog->nameFilters();
@@ -157,7 +157,7 @@ TEST_F(RussianTexts, TheReplaceQuestionHasRussianButtonsAndNoKeepsTheFile)
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("report.txt"));
     testdbf::writeFile(name, "old");
-    TForm1 w;
+    vestor::TForm1 w;
     w.chooseSaveFile = [&](const QString &) { return name; };
     QStringList buttons;
     whenShown<QMessageBox>([&](QMessageBox *question) {

@@ -58,7 +58,7 @@ Row rowOf(int index)
 class Layout : public ::testing::Test
 {
 protected:
-    TForm1 w;
+    vestor::TForm1 w;
     QLineEdit *edit(const char *name) { return child(w, QLatin1String(name)); }
 };
 

@@ -219,7 +219,7 @@ TEST(Errors, AnEmptySumStopsAfterTheStartingState)
 bool splashAround()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (qobject_cast<TForm2 *>(w))
+        if (qobject_cast<vestor::TForm2 *>(w))
             return true;
     return false;
 }
@@ -227,7 +227,7 @@ bool splashAround()
 TEST(StartUp, AMissingTableIsReportedAfterTheSplashAndBeforeTheWindow)
 {
     testdbf::ProgramDir dir; // no Data directory at all
-    TForm1 w;
+    vestor::TForm1 w;
     ErrorBoxCatch box;
     bool splashGone = false, windowHidden = false;
     vestor::setErrorSink([&](const QString &, const QString &text) {
@@ -252,7 +252,7 @@ TEST(StartUp, TheSplashWaitsWhileBothEmblemsRun)
 {
     testdbf::ProgramDir dir;
     dir.write(smallTable());
-    TForm1 w;
+    vestor::TForm1 w;
     ErrorBoxCatch box;
     bool shownDuringWait = false;
     QTimer probe;
@@ -267,7 +267,7 @@ TEST(StartUp, TheSplashWaitsWhileBothEmblemsRun)
     EXPECT_FALSE(splashAround()) << "the splash is destroyed";
     EXPECT_GE(w.frameCounter(), 1) << "the window's emblem ticked during the wait";
     EXPECT_TRUE(box.texts.isEmpty());
-    EXPECT_TRUE(w.catalogue().table1.active());
+    EXPECT_TRUE(w.catalogue().loaded());
     EXPECT_FALSE(w.quitRequested());
 }
 

@@ -14,10 +14,10 @@
 
 namespace {
 
-TForm2 *splash()
+vestor::TForm2 *splash()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *s = qobject_cast<TForm2 *>(w))
+        if (auto *s = qobject_cast<vestor::TForm2 *>(w))
             return s;
     return nullptr;
 }
@@ -32,7 +32,7 @@ struct SplashWatch {
     SplashWatch()
     {
         QObject::connect(&probe, &QTimer::timeout, [this] {
-            if (const TForm2 *s = splash()) {
+            if (const vestor::TForm2 *s = splash()) {
                 animated |= s->frameCounter() >= 2;
                 const auto *bar = s->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
                 if (bar && bar->isVisible())

@@ -74,7 +74,7 @@ inline void runSlot(vestor::Query &q, const QString &type1, const QString &type2
 // A query over every row of the catalogue's item table, open on the first.
 inline std::unique_ptr<vestor::Query> wholeTable(vestor::Catalogue &c)
 {
-    auto q = std::make_unique<vestor::Query>(c.session);
+    auto q = std::make_unique<vestor::Query>(c.session());
     q->databaseName = QStringLiteral("MyNewAlias");
     q->setSql(QStringLiteral("SELECT * FROM Subjects.dbf"));
     q->open();

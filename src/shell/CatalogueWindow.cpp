@@ -3,6 +3,7 @@
 #include "catalogue/DbfWriter.h"
 #include "catalogue/Error.h"
 #include "catalogue/ItemCsv.h"
+#include "engine/Number.h"
 #include "engine/Picker.h"
 #include "engine/Stats.h"
 #include "shell/ErrorBox.h"
@@ -138,7 +139,8 @@ void CatalogueWindow::useDesktopDialogs()
     };
     askImport = [this](int rows) {
         QMessageBox box(QMessageBox::Question, kTitle,
-                        QStringLiteral("В файле %1 вещей. Заменить ими весь каталог или добавить в конец?").arg(rows),
+                        QStringLiteral("В файле %1. Заменить ими весь каталог или добавить в конец?")
+                            .arg(counted(rows, "вещь", "вещи", "вещей")),
                         QMessageBox::Cancel, this);
         QAbstractButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
         QAbstractButton *append = box.addButton(QStringLiteral("Добавить"), QMessageBox::AcceptRole);

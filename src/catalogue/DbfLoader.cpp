@@ -240,8 +240,8 @@ public:
     }
 
     // Records [first, end) into `store`, block by block; `blockRead(bytes)`
-    // before each block but the first is told the bytes of the one before.
-    // Stops early, its work wasted, once `stop()` is true.
+    // is told the size of each block once it is read. Stops early, its work
+    // wasted, once `stop()` is true.
     template <typename BlockRead, typename Stop>
     void read(const TableFile &file, std::uint32_t first, std::uint32_t end, ItemStore::Builder &store,
               BlockRead &&blockRead, Stop &&stop) const
@@ -356,8 +356,16 @@ std::shared_ptr<const ItemStore> loadDbfTable(const QString &path, std::span<con
         }
     };
     std::vector<std::thread> helpers;
-    for (int part = 1; part < parts; ++part)
-        helpers.emplace_back([&, part] { readPart(part, [&](qint64 bytes) { bytesRead += bytes; }); });
+    try {
+        for (int part = 1; part < parts; ++part)
+            helpers.emplace_back([&, part] { readPart(part, [&](qint64 bytes) { bytesRead += bytes; }); });
+    } catch (...) {
+        // No thread to be had: the parts started stop, and nothing outlives this frame.
+        firstFault = -1;
+        for (std::thread &helper : helpers)
+            helper.join();
+        throw;
+    }
     if (progress)
         progress(bytesRead, file.size());
     readPart(0, [&](qint64 bytes) {

@@ -107,6 +107,7 @@ void ItemModel::setRows(const ItemRows &rows)
     changedInColumn_.fill(0);
     order_.resize(std::size_t(base_.rowCount()));
     std::iota(order_.begin(), order_.end(), Id(0));
+    shown_ = order_; // until the filter and sort are applied
     endResetModel();
     startFolding();
     rebuild();

@@ -9,6 +9,7 @@
 #include "catalogue/ItemRows.h"
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVariant>
 #include <array>
@@ -120,6 +121,9 @@ private:
     bool sortByName();
     struct FoldedColumn;
     void startFolding();
+    // Whether a search or sort by name must wait for the folded names of a
+    // large table; the model then rebuilds itself once they are ready.
+    bool waitsForNames();
     const FoldedColumn &foldedNames() const;
     void rebuild();
     Id newRow(const Row &values);
@@ -143,6 +147,7 @@ private:
     } codes_; // the filter's codes as the loaded rows hold them
     std::u16string foldedFilterName_;
     std::shared_future<std::shared_ptr<const FoldedColumn>> names_;
+    QTimer *namesReady_ = nullptr;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool readOnly_ = false;

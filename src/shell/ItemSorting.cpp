@@ -3,7 +3,9 @@
 
 #include <QStringDecoder>
 #include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <future>
 #include <limits>
@@ -14,6 +16,10 @@ namespace vestor {
 namespace {
 
 constexpr int kLevel = kLevelColumn; // UROV
+// Below this many rows the names are folded in a few milliseconds: a search
+// or sort waits for them rather than showing the old rows meanwhile.
+constexpr int kFoldInPlace = 50000;
+constexpr int kNamesPollMs = 20;
 
 } // namespace
 
@@ -250,8 +256,31 @@ void ItemModel::sortByText(int column)
     shown_.swap(sorted);
 }
 
+bool ItemModel::waitsForNames()
+{
+    const bool byName = sortColumn_ > kRecordColumn && itemColumn(sortColumn_) == kNameColumn;
+    if ((!byName && filter_.name.isEmpty()) || base_.rowCount() < kFoldInPlace ||
+        names_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        return false;
+    // The rows stay as shown until the names are ready; then the view follows.
+    if (!namesReady_) {
+        namesReady_ = new QTimer(this);
+        namesReady_->setInterval(kNamesPollMs);
+        connect(namesReady_, &QTimer::timeout, this, [this] {
+            if (names_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+                namesReady_->stop();
+                rebuild();
+            }
+        });
+    }
+    namesReady_->start();
+    return true;
+}
+
 void ItemModel::rebuild()
 {
+    if (waitsForNames())
+        return;
     QString name = filter_.name;
     foldCase(name.begin(), name.end());
     foldedFilterName_ = name.toStdU16String();

@@ -166,6 +166,28 @@ TEST(CatalogueModel, SortAndSearchByNameAgreeWithPlainStringsOnRandomNames)
     expectAgreement("after an edit");
 }
 
+// A table large enough that a sort or search by name does not wait for the
+// folded names: the rows follow once the names are ready.
+TEST(CatalogueModel, ALargeTableSortsAndSearchesByNameOnceItsNamesAreFolded)
+{
+    constexpr int kRows = 60000;
+    std::vector<testdbf::Item> items;
+    for (int i = kRows - 1; i >= 0; --i)
+        items.push_back(item("ring", QStringLiteral("Вещь %1").arg(i, 5, 10, QChar(u'0')), i));
+    Loaded l(items);
+    l.model.sort(col("NAME"), Qt::AscendingOrder);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return l.model.index(0, col("NAME")).data() == QStringLiteral("Вещь 00000"); }, 10000));
+    EXPECT_EQ(l.model.rowCount(), kRows);
+    EXPECT_EQ(l.model.index(kRows - 1, col("NAME")).data().toString(), QStringLiteral("Вещь 59999"));
+    ItemModel::Filter f;
+    f.name = QStringLiteral("ВЕЩЬ 1234");
+    l.model.setFilter(f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return l.model.rowCount() == 10; }, 10000));
+    EXPECT_EQ(names(l.model).first(), QStringLiteral("Вещь 12340"));
+    EXPECT_EQ(names(l.model).last(), QStringLiteral("Вещь 12349"));
+}
+
 TEST(CatalogueModel, FiltersByTypeRaceLevelNameAndWhatTheCharacterMayWear)
 {
     using F = ItemModel::Filter;

@@ -214,15 +214,7 @@ StatValues Model::yields(const Counts &counts) const
 
 double Model::shortfall(int stat, double yield) const
 {
-    const double need = inputs_.needed[stat];
-    switch (sense(stat)) {
-    case 1:
-        return std::max(0.0, need - yield);
-    case -1:
-        return std::max(0.0, yield - need);
-    default:
-        return 0;
-    }
+    return vestor::shortfall(vestor::stat(stat), inputs_.needed[stat], yield);
 }
 
 double Model::price(const Counts &counts) const

@@ -14,7 +14,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -110,11 +113,19 @@ private:
     // A number cell; NaN for a blank one.
     double number(Id id, int column) const;
     bool passes(Id id) const;
+    bool nameMatches(Id id) const;
     // Puts the shown rows in alphabetical order of `column`, letter case aside.
     void sortByText(int column);
+    // By the names folded once per load; false when an edit touches the names.
+    bool sortByName();
+    struct FoldedColumn;
+    void startFolding();
+    const FoldedColumn &foldedNames() const;
     void rebuild();
     Id newRow(const Row &values);
 
+    // One edited cell as a step to undo.
+    void pushCellEdit(Id id, int column, const QVariant &before, const QVariant &after);
     // What the undo commands do.
     void putCell(Id id, int column, const QVariant &v);
     std::vector<Placed> take(const std::vector<Id> &ids);
@@ -130,6 +141,8 @@ private:
     struct {
         QByteArray type, race, available;
     } codes_; // the filter's codes as the loaded rows hold them
+    std::u16string foldedFilterName_;
+    std::shared_future<std::shared_ptr<const FoldedColumn>> names_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool readOnly_ = false;

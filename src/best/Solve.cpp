@@ -18,7 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Beyond its own share: the solver's start, reading the problem, writing the answer.
-constexpr double kGraceSeconds = 0.5;
+constexpr double kGraceSeconds = 0.2;
 // The solver stops this much before the request's limit (at most this share
 // of it), to leave time for its answer.
 constexpr double kAnswerSeconds = 0.3;

@@ -32,7 +32,7 @@ const QString CatalogueWindow::kTitle = QStringLiteral("Каталог веще�
 
 namespace {
 
-constexpr int kSearchDelayMs = 250; // a name search waits for the typing to pause
+constexpr int kSearchDelayMs = 200; // a name search waits for the typing to pause
 const QSize kFirstSize(1000, 600);
 // Column widths that fit what the columns hold: names are long, amounts short.
 constexpr int kAmountWidth = 72;

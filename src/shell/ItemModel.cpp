@@ -120,7 +120,7 @@ int ItemModel::viewColumn(const char *name)
 
 // ---- the model ----
 
-ItemModel::ItemModel(QObject *parent) : QAbstractTableModel(parent) {}
+ItemModel::ItemModel(QObject *parent) : QAbstractTableModel(parent) { startFolding(); }
 
 void ItemModel::setRows(const ItemRows &rows)
 {
@@ -133,6 +133,7 @@ void ItemModel::setRows(const ItemRows &rows)
     order_.resize(std::size_t(base_.rowCount()));
     std::iota(order_.begin(), order_.end(), Id(0));
     endResetModel();
+    startFolding();
     rebuild();
 }
 

@@ -36,7 +36,8 @@ std::string dump(const vestor::ItemStore &store)
         for (std::uint32_t code : codes.code)
             out << code << ' ';
         for (const auto &rows : codes.rows)
-            out << '\n' << rows.size() << ':' << (rows.empty() ? 0 : rows.front()) << '-' << (rows.empty() ? 0 : rows.back());
+            out << '\n'
+                << rows.size() << ':' << (rows.empty() ? 0 : rows.front()) << '-' << (rows.empty() ? 0 : rows.back());
     }
     return out.str();
 }

@@ -22,13 +22,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
 {
     QList<OrderedJsonObject> items;
     for (const SetItem &i : set.items)
-        items.append(OrderedJsonObject()
-                         .add(QStringLiteral("slot"), i.slot)
-                         .add(QStringLiteral("slotName"), i.slotName)
-                         .add(QStringLiteral("record"), double(i.record))
-                         .add(QStringLiteral("name"), i.name)
-                         .add(QStringLiteral("type"), i.type)
-                         .add(QStringLiteral("price"), inCents(i.price)));
+        items.append(itemJson(i));
     OrderedJsonObject yields, shortBy;
     for (const Stat &s : stats())
         yields.add(statName(s.index), set.yields[s.index]);
@@ -87,6 +81,17 @@ Inputs inputsOf(const Options &options)
 }
 
 } // namespace
+
+OrderedJsonObject itemJson(const best::SetItem &i)
+{
+    return OrderedJsonObject()
+        .add(QStringLiteral("slot"), i.slot)
+        .add(QStringLiteral("slotName"), i.slotName)
+        .add(QStringLiteral("record"), double(i.record))
+        .add(QStringLiteral("name"), i.name)
+        .add(QStringLiteral("type"), i.type)
+        .add(QStringLiteral("price"), inCents(i.price));
+}
 
 QByteArray bestPick(Catalogue &catalogue, const Options &options)
 {

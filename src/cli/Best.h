@@ -2,10 +2,15 @@
 
 #include "cli/Options.h"
 
+#include "cli/Output.h"
+
 #include <QByteArray>
 
 namespace vestor {
 class Catalogue;
+}
+namespace vestor::best {
+struct SetItem;
 }
 
 namespace vestor::cli {
@@ -15,5 +20,8 @@ namespace vestor::cli {
 // the needs out of reach (and, asked for, the pick's set beside them).
 // Throws Error.
 QByteArray bestPick(Catalogue &catalogue, const Options &options);
+
+// One item of a set as the JSON has it, for the pick and the best set alike.
+OrderedJsonObject itemJson(const best::SetItem &item);
 
 } // namespace vestor::cli

@@ -4,6 +4,7 @@
 #include "best/Sets.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Error.h"
+#include "cli/Best.h"
 #include "cli/Output.h"
 #include "engine/Picker.h"
 #include "engine/Stats.h"
@@ -36,12 +37,7 @@ OrderedJsonObject pickDetails(Catalogue &catalogue, const Options &options, cons
     const best::ItemSet set = best::describedSet(model, records);
     QList<OrderedJsonObject> items;
     for (const best::SetItem &i : set.items)
-        items.append(OrderedJsonObject()
-                         .add(QStringLiteral("slot"), i.slot)
-                         .add(QStringLiteral("record"), double(i.record))
-                         .add(QStringLiteral("name"), i.name)
-                         .add(QStringLiteral("type"), i.type)
-                         .add(QStringLiteral("price"), inCents(i.price)));
+        items.append(itemJson(i));
     OrderedJsonObject yields, unmet;
     for (const Stat &s : stats())
         yields.add(QString::fromLatin1(s.name), set.yields[s.index]);

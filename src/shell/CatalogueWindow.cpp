@@ -159,7 +159,7 @@ QWidget *CatalogueWindow::makeFilters()
     type_ = named(new QComboBox, "TypeFilter");
     type_->addItem(QStringLiteral("Все типы"));
     for (const QString &code : typeCodes())
-        type_->addItem(code, code);
+        type_->addItem(ItemModel::codeName(kTypeColumn, code), code);
     race_ = named(new QComboBox, "RaceFilter");
     race_->addItem(QStringLiteral("Все расы"));
     for (const Race &r : races())

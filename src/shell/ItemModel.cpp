@@ -49,6 +49,29 @@ void setCell(ItemRecord &r, int column, const QVariant &v)
         r.number(column) = v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
 }
 
+// The item types the slots take, by the names a player knows them by.
+const std::pair<const char *, const char *> kTypeNames[] = {
+    {"2hand", "Двуручное оружие"}, {"armor", "Доспех"}, {"ponogi", "Поножи"}, {"ring", "Кольцо"}, {"pojas", "Пояс"},
+    {"perchi", "Перчатки"},        {"helmet", "Шлем"},  {"amulet", "Амулет"}, {"lats", "Латы"},
+};
+
+// The code a typed type or race name stands for; the text itself otherwise.
+QString codeOfName(int column, const QString &typed)
+{
+    const QString name = typed.trimmed();
+    if (column == kTypeColumn)
+        for (const auto &[code, russian] : kTypeNames)
+            if (name.compare(QString::fromUtf8(russian), Qt::CaseInsensitive) == 0)
+                return QString::fromLatin1(code);
+    if (column == kRaceColumn) {
+        if (name.compare(ItemModel::codeName(kRaceColumn, QStringLiteral("No")), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("No");
+        if (const auto race = raceIndexByName(name))
+            return QString::fromLatin1(races()[*race].code);
+    }
+    return typed;
+}
+
 // The warnings about `column` of `r`: a code no pick will ever match.
 QString codeWarning(const ItemRecord &r, int column)
 {
@@ -167,6 +190,22 @@ void ItemModel::forEachOf(const std::vector<Id> &ids, const std::function<void(c
         f(row(id));
 }
 
+QString ItemModel::codeName(int itemColumn, const QString &code)
+{
+    if (itemColumn == kTypeColumn)
+        for (const auto &[known, russian] : kTypeNames)
+            if (code == QLatin1String(known))
+                return QString::fromUtf8(russian);
+    if (itemColumn == kRaceColumn) {
+        if (code == QLatin1String("No"))
+            return QStringLiteral("Любая");
+        for (const Race &r : races())
+            if (code == QLatin1String(r.code))
+                return r.name;
+    }
+    return code;
+}
+
 QString ItemModel::cellText(int itemColumn, const QVariant &value)
 {
     if (isText(itemColumn) || !value.isValid())
@@ -206,12 +245,20 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
     const int column = itemColumn(index.column());
     switch (role) {
     case Qt::DisplayRole:
+        if (column == kTypeColumn || column == kRaceColumn)
+            return codeName(column, cellText(column, value(id, column)));
+        return cellText(column, value(id, column));
     case Qt::EditRole:
         return cellText(column, value(id, column));
     case Qt::TextAlignmentRole:
         return isText(column) ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return column == kTypeColumn || column == kRaceColumn ? codeWarning(row(id), column) : QString();
+        if (column == kTypeColumn || column == kRaceColumn) {
+            const QString code = cellText(column, value(id, column));
+            const QString warning = codeWarning(row(id), column);
+            return QStringLiteral("Код в таблице: %1").arg(code) + (warning.isEmpty() ? QString() : u'\n' + warning);
+        }
+        return QString();
     case Qt::BackgroundRole:
         if (isAdded(id) || isChanged(id, column))
             return QBrush(kEdited);
@@ -245,7 +292,7 @@ bool ItemModel::setData(const QModelIndex &index, const QVariant &typed, int rol
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
     const int column = itemColumn(index.column());
-    const Checked checked = checkCell(column, typed.toString());
+    const Checked checked = checkCell(column, codeOfName(column, typed.toString()));
     if (!checked.error.isEmpty()) {
         emit message(QStringLiteral("%1: %2").arg(caption(index.column()), checked.error), true);
         return false;

@@ -85,6 +85,9 @@ public:
 
     // A cell's text as the table shows it.
     static QString cellText(int itemColumn, const QVariant &value);
+    // A type or race code as the window names it in Russian ("ring":
+    // "Кольцо", "Gn": "Гном", "No": "Любая"); an unknown code as it is.
+    static QString codeName(int itemColumn, const QString &code);
     // The header of a view column.
     static QString caption(int column);
 

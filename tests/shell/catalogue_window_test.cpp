@@ -298,6 +298,28 @@ TEST(CatalogueModel, DuplicatesLandAfterTheirRowsInFileOrderWhateverTheSort)
                                       "Кольцо силы"}));
 }
 
+TEST(CatalogueModel, TypesAndRacesShowTheirRussianNamesWithTheCodeInTheTooltip)
+{
+    struct Case {
+        const char *column;
+        QString typed, shown, stored;
+    };
+    const Case cases[] = {
+        {"TYPE", "amulet", "Амулет", "amulet"}, {"TYPE", "Двуручное оружие", "Двуручное оружие", "2hand"},
+        {"TYPE", "кольцо", "Кольцо", "ring"},   {"TYPE", "sword", "sword", "sword"}, // unknown: as it is
+        {"RACE", "Gn", "Гном", "Gn"},           {"RACE", "Орк", "Орк", "Or"},
+        {"RACE", "No", "Любая", "No"},          {"RACE", "Tr", "Tr", "Tr"},
+    };
+    for (const Case &c : cases) {
+        Loaded l;
+        ASSERT_TRUE(l.set(0, c.column, c.typed)) << c.typed.toStdString();
+        const QModelIndex cell = l.model.index(0, col(c.column));
+        EXPECT_EQ(cell.data().toString(), c.shown) << c.typed.toStdString();
+        EXPECT_EQ(cell.data(Qt::EditRole).toString(), c.stored) << c.typed.toStdString();
+        EXPECT_TRUE(cell.data(Qt::ToolTipRole).toString().contains(c.stored)) << c.typed.toStdString();
+    }
+}
+
 TEST(CatalogueModel, PicksKeepTheLoadedTableUntilASave)
 {
     Loaded l;

@@ -252,6 +252,18 @@ void TForm1::ComboBox2Change()
     catalogue_->levelChanged(ui->ComboBox2->currentText());
 }
 
+namespace {
+
+vestor::CatalogueWindow::LoadedTable loadedTable(const vestor::Catalogue &catalogue)
+{
+    const vestor::Table &table = catalogue.table1;
+    // Before a load the file is the one the table would be read from.
+    const QString path = table.active() ? table.filePath() : QDir(catalogue.database1.path()).filePath(table.tableName);
+    return {table.rows(), path, table.fileIdentity()};
+}
+
+} // namespace
+
 void TForm1::CatalogueButtonClick()
 {
     if (!catalogueWindow_) {
@@ -262,14 +274,12 @@ void TForm1::CatalogueButtonClick()
         };
         catalogueWindow_->reload = [this] {
             catalogue_->reload();
-            return catalogue_->table1.rows();
+            return loadedTable(*catalogue_);
         };
     }
-    if (!catalogueWindow_->isVisible()) {
-        const vestor::Table &table = catalogue_->table1;
-        catalogueWindow_->open(table.rows(), QDir(catalogue_->database1.path()).filePath(table.tableName),
-                               table.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
-    }
+    if (!catalogueWindow_->isVisible())
+        catalogueWindow_->open(loadedTable(*catalogue_),
+                               catalogue_->table1.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
     catalogueWindow_->show();
     catalogueWindow_->raise();
     catalogueWindow_->activateWindow();

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -37,7 +38,12 @@ QString Job::program() const
 {
     if (!options_.solver.isEmpty())
         return options_.solver;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vestor-solve"));
+    // Beside the program in the build tree; in libexec once installed.
+    const QDir dir(QCoreApplication::applicationDirPath());
+    const QString beside = dir.filePath(QStringLiteral("vestor-solve"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(dir.filePath(QStringLiteral(VESTOR_SOLVER_FROM_BIN "/vestor-solve")));
 }
 
 int Job::patience() const { return int((options_.timeLimit + kGraceSeconds) * kMillisecondsPerSecond); }

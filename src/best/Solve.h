@@ -19,7 +19,7 @@ struct Options {
     int alternatives = kDefaultAlternatives;
     double timeLimit = kDefaultTimeLimit; // seconds of wall clock
     std::vector<std::int64_t> start;      // the pick's records, offered as a first set
-    QString solver;                       // the solver program; empty: vestor-solve beside this program
+    QString solver; // the solver program; empty: vestor-solve beside this program or in its libexec
 };
 
 struct Result {

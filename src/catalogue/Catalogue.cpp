@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -79,7 +80,31 @@ QString dataDirectory(const QString &programPath)
     // Never the current directory: a table found there would be someone else's.
     if (programPath.isEmpty())
         throw Error(QStringLiteral("Cannot find the program's own folder, where its Data folder should be"));
-    return QDir(QFileInfo(programPath).absolutePath()).filePath(QStringLiteral("Data"));
+    const QDir programDir(QFileInfo(programPath).absolutePath());
+    const QString beside = programDir.filePath(QStringLiteral("Data"));
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const auto holdsTable = [](const QString &dir) {
+        return QFileInfo(QDir(dir).filePath(QLatin1String(kItemTableFile))).isFile();
+    };
+    if (const QString own = userDataDirectory(); holdsTable(own))
+        return own;
+    if (const QString shared = sharedDataDirectory(programPath); holdsTable(shared))
+        return shared;
+    return beside;
+}
+
+QString sharedDataDirectory(const QString &programPath)
+{
+    const QDir programDir(QFileInfo(programPath).absolutePath());
+    return QDir::cleanPath(programDir.filePath(QStringLiteral(VESTOR_SHARED_DATA_FROM_BIN)));
+}
+
+QString userDataDirectory()
+{
+    // One folder for every Vestor program, whatever each one's own name.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("vestor/Data"));
 }
 
 Catalogue::Catalogue()
@@ -121,6 +146,18 @@ void Catalogue::reload()
     for (auto &q : queries_)
         q->close();
     table1.reload();
+}
+
+void Catalogue::reloadFrom(const QString &dataDir)
+{
+    const QStringList before = database1.params;
+    database1.params = QStringList{QStringLiteral("PATH=") + dataDir};
+    try {
+        reload();
+    } catch (...) {
+        database1.params = before;
+        throw;
+    }
 }
 
 void Catalogue::raceChanged(const QString &raceText)

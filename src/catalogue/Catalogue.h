@@ -12,9 +12,24 @@ namespace vestor {
 // level, price, race and type filters admit and that give the most of it.
 QString bestItemSql(const char *statColumn);
 
-// The data directory of a program: the directory that holds its executable,
-// plus "Data". Throws Error for an empty path: the program was not found.
+// The data directory of a program, the first of: "Data" beside its
+// executable when that folder exists (a portable copy), the user's own copy
+// (userDataDirectory) when it holds the item table, the installed shared
+// table (share/vestor/Data beside the program's bin) when it holds one.
+// When none does, the one beside the program, so that a message names it.
+// Throws Error for an empty path: the program was not found.
 QString dataDirectory(const QString &programPath);
+
+// The installed shared table's directory: share/vestor/Data beside the
+// program's bin. Nobody but the installer writes there.
+QString sharedDataDirectory(const QString &programPath);
+
+// Where the user's own copy of the item table lives: the catalogue window
+// saves there when it may not write the shared table.
+QString userDataDirectory();
+
+// The item table's file name in a data directory.
+inline constexpr const char *kItemTableFile = "Subjects.DBF";
 
 // The running program's own file, from its real path (links resolved), in a
 // form that opens even when its directory's name is not valid UTF-8; empty
@@ -47,6 +62,9 @@ public:
     // it), so the next pick uses it; the queries keep their parameters.
     // Throws Error when the file cannot be loaded; the old rows then stay.
     void reload();
+    // The same from another data directory (the user's copy, once saved
+    // there), which the catalogue uses from then on.
+    void reloadFrom(const QString &dataDir);
 
     Session session;
     Database database1{session};

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vestor {
@@ -82,12 +83,82 @@ QString decode(QByteArrayView bytes) { return QStringDecoder(kWindows1251).decod
 
 } // namespace cp1251
 
-QString decodeText(QByteArrayView bytes, const char *codePage)
+namespace {
+
+// Whether some byte of the code page only starts a character (UTF-8, the
+// East Asian code pages) rather than being one.
+bool isMultiByte(QStringDecoder &decoder)
 {
-    QStringDecoder decoder(codePage);
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Utf8);
-    return decoder.decode(bytes);
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char lead = char(b);
+        const QString one = decoder.decode(QByteArrayView(&lead, 1));
+        if (one.size() == 1 && one[0] != QChar::ReplacementCharacter)
+            continue;
+        for (char next : {'\x80', '\xA1', 'A'}) {
+            const char two[] = {lead, next};
+            const QString pair = decoder.decode(QByteArrayView(two, 2));
+            if (pair.size() == 1 && pair[0] != QChar::ReplacementCharacter)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// Single-byte code pages go through a table of 256 ready UTF-8 sequences;
+// anything else through QStringDecoder.
+CodePage::CodePage(const char *name) : name_(name)
+{
+    QStringDecoder decoder(name_.constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid()) {
+        name_ = "UTF-8";
+        decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    }
+    singleByte_ = !isMultiByte(decoder);
+    for (int b = 0; b < 256 && singleByte_; ++b) {
+        const char byte = char(b);
+        QString c = decoder.decode(QByteArrayView(&byte, 1));
+        // Code pages map their unassigned bytes to C1 controls (0x98 in Windows-1251).
+        if (c.isEmpty() || (b >= 0x80 && c[0].unicode() >= 0x80 && c[0].unicode() <= 0x9F))
+            c = QChar(QChar::ReplacementCharacter);
+        const QByteArray utf8 = c.toUtf8();
+        if (utf8.size() > 4) {
+            singleByte_ = false;
+            break;
+        }
+        table_[b].length = std::uint8_t(utf8.size());
+        std::memcpy(table_[b].bytes, utf8.constData(), std::size_t(utf8.size()));
+    }
+}
+
+void CodePage::decodeText(QByteArrayView bytes, std::string &utf8) const
+{
+    if (!singleByte_) {
+        // A decoder of one's own: the stateless kind keeps nothing between texts.
+        QStringDecoder decoder(name_.constData(), QStringDecoder::Flag::Stateless);
+        utf8 += QString(decoder.decode(bytes)).toStdString();
+        return;
+    }
+    char buffer[1024];
+    std::size_t n = 0;
+    for (char c : bytes) {
+        if (n + 4 > sizeof buffer) {
+            utf8.append(buffer, n);
+            n = 0;
+        }
+        const Utf8 &u = table_[std::uint8_t(c)];
+        std::memcpy(buffer + n, u.bytes, 4);
+        n += u.length;
+    }
+    utf8.append(buffer, n);
+}
+
+QString CodePage::decodeText(QByteArrayView bytes) const
+{
+    std::string utf8;
+    decodeText(bytes, utf8);
+    return QString::fromStdString(utf8);
 }
 
 } // namespace vestor

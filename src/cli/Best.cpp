@@ -25,7 +25,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
                          .add(QStringLiteral("record"), double(i.record))
                          .add(QStringLiteral("name"), i.name)
                          .add(QStringLiteral("type"), i.type)
-                         .add(QStringLiteral("price"), i.price));
+                         .add(QStringLiteral("price"), inCents(i.price)));
     OrderedJsonObject yields, shortBy;
     for (const Stat &s : stats())
         yields.add(statName(s.index), set.yields[s.index]);
@@ -34,7 +34,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
             shortBy.add(statName(s), set.shortBy[s]);
     return OrderedJsonObject()
         .add(QStringLiteral("items"), items)
-        .add(QStringLiteral("total"), set.total)
+        .add(QStringLiteral("total"), inCents(set.total))
         .add(QStringLiteral("yields"), yields)
         .add(QStringLiteral("short"), shortBy);
 }
@@ -56,7 +56,7 @@ OrderedJsonObject resultJson(const Model &model, const Result &r)
         .add(QStringLiteral("sets"), sets)
         .add(QStringLiteral("unreachable"), unreachable);
     if (r.moneyNeeded)
-        o.add(QStringLiteral("moneyNeeded"), *r.moneyNeeded);
+        o.add(QStringLiteral("moneyNeeded"), inCents(*r.moneyNeeded));
     return o;
 }
 
@@ -90,6 +90,7 @@ QByteArray bestPick(Catalogue &catalogue, const Options &options)
     OrderedJsonObject o = resultJson(model, result);
     if (options.withGreedy)
         o.add(QStringLiteral("greedy"), setJson(model, describedSet(model, solving.start)));
+    o.add(QStringLiteral("version"), QStringLiteral(VESTOR_VERSION));
     return o.toJson();
 }
 

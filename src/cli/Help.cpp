@@ -93,14 +93,15 @@ QString helpText()
     return QString::fromUtf8(kIntro) +
            option("--data DIR",
                   QStringLiteral("directory holding Subjects.DBF (default: the Data directory "
-                                 "beside vestor-pick)"),
+                                 "beside vestor-pick if there is one, else your own copy in "
+                                 "~/.local/share/vestor/Data, else the installed share/vestor/Data)"),
                   QStringLiteral("vestor-pick --data ~/vestor/Data")) +
            option("--race NAME", raceHelp(), QStringLiteral("vestor-pick --race Орк     vestor-pick --race hm")) +
            option("--level N", level, QStringLiteral("vestor-pick --level 7")) +
            option("--money TEXT",
                   QStringLiteral("the sum available for the whole set, as typed into the \"Сумма\" "
-                                 "field (default: 0); a fraction takes your locale's decimal "
-                                 "separator"),
+                                 "field (default: 0); a fraction takes a decimal point or "
+                                 "comma, whatever the locale"),
                   QStringLiteral("vestor-pick --money 1500")) +
            option("--have STAT=TEXT", have, QStringLiteral("vestor-pick --have Sila=30 --have kulach=15")) +
            option("--need STAT=TEXT", need, QStringLiteral("vestor-pick --need Sila=50 --need Ob_Uv_p=-5")) +
@@ -111,8 +112,8 @@ QString helpText()
                   QStringLiteral("vestor-pick --money 1000 --json")) +
            option("--best",
                   QStringLiteral("find the best set instead: the cheapest set that meets every need within the money, "
-                                 "or the closest when none does, proven by a solver (vestor-solve, beside "
-                                 "vestor-pick); with --json one object: {\"mode\": \"all-met\" or \"closest\", "
+                                 "or the closest when none does, proven by a solver (vestor-solve, Vestor's "
+                                 "internal worker); with --json one object: {\"mode\": \"all-met\" or \"closest\", "
                                  "\"proven\", \"gap\", \"sets\": [{\"items\", \"total\", \"yields\", "
                                  "\"short\"}, ...], \"unreachable\", \"moneyNeeded\" when more money would do}"),
                   QStringLiteral("vestor-pick --best --money 2000 --need Sila=20 --json")) +
@@ -131,7 +132,8 @@ QString helpText()
                   QStringLiteral("utf-8 (default) or cp1251: the encoding of the report and of "
                                  "the messages (the JSON object is always UTF-8)"),
                   QStringLiteral("vestor-pick --money 1000 --encoding cp1251 > set.txt")) +
-           option("-h, --help", QStringLiteral("show this help and exit")) + QString::fromUtf8(kClosing);
+           option("-h, --help", QStringLiteral("show this help and exit")) +
+           option("--version", QStringLiteral("show the version and exit")) + QString::fromUtf8(kClosing);
 }
 
 } // namespace vestor::cli

@@ -12,8 +12,8 @@ namespace vestor::cli {
 namespace {
 
 // Options that take no value, and those that take one.
-const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"), QStringLiteral("json"), QStringLiteral("best"),
-                         QStringLiteral("greedy")};
+const QStringList kFlags{QStringLiteral("help"), QStringLiteral("h"),    QStringLiteral("version"),
+                         QStringLiteral("json"), QStringLiteral("best"), QStringLiteral("greedy")};
 const QStringList kValued{QStringLiteral("data"),     QStringLiteral("race"),         QStringLiteral("level"),
                           QStringLiteral("money"),    QStringLiteral("have"),         QStringLiteral("need"),
                           QStringLiteral("encoding"), QStringLiteral("alternatives"), QStringLiteral("lock"),
@@ -30,6 +30,7 @@ void declareOptions(QCommandLineParser &parser)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // The help text is ours; the descriptions here are never shown.
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    parser.addOption(QCommandLineOption(QStringLiteral("version")));
     parser.addOption(QCommandLineOption(QStringLiteral("json")));
     parser.addOption(QCommandLineOption(QStringLiteral("best")));
     parser.addOption(QCommandLineOption(QStringLiteral("greedy")));
@@ -112,10 +113,17 @@ std::int64_t wholeNumber(const QString &option, const QString &value, std::int64
     return n;
 }
 
+// A command line is typed in any locale and pasted between them: a decimal
+// comma and a decimal point both mark the fraction.
+QString withSeparator(QString value, QChar separator)
+{
+    return value.replace(u'.', separator).replace(u',', separator);
+}
+
 double seconds(const QString &value)
 {
     bool ok = false;
-    const double s = QLocale::c().toDouble(value, &ok);
+    const double s = QLocale::c().toDouble(withSeparator(value, u'.'), &ok);
     if (!ok || !(s > 0) || s > kLongestTimeLimit)
         throw UsageError{QStringLiteral("--time-limit takes seconds, more than 0 and at most %1, as in "
                                         "--time-limit 2.5; got '%2'")
@@ -173,6 +181,7 @@ void readValues(const QCommandLineParser &parser, Options &o)
         throw UsageError{QStringLiteral("unexpected argument '%1'; every value follows its option")
                              .arg(parser.positionalArguments().constFirst())};
     o.help = parser.isSet(QStringLiteral("help"));
+    o.version = parser.isSet(QStringLiteral("version"));
     o.json = parser.isSet(QStringLiteral("json"));
     if (parser.isSet(QStringLiteral("data")))
         o.data = checkedData(parser.value(QStringLiteral("data")));
@@ -181,7 +190,7 @@ void readValues(const QCommandLineParser &parser, Options &o)
     if (parser.isSet(QStringLiteral("level")))
         o.level = checkedLevel(parser.value(QStringLiteral("level")));
     if (parser.isSet(QStringLiteral("money")))
-        o.money = parser.value(QStringLiteral("money"));
+        o.money = withSeparator(parser.value(QStringLiteral("money")), QLocale().decimalPoint().front());
     // A later value of the same stat replaces an earlier one.
     for (const QString &value : parser.values(QStringLiteral("have")))
         setStat(o.have, QStringLiteral("--have"), value);

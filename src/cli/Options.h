@@ -27,6 +27,7 @@ struct UsageError {
 // Everything the command line asked for, checked.
 struct Options {
     bool help = false;
+    bool version = false;
     bool json = false;
     Encoding encoding = Encoding::Utf8;
     std::optional<QString> data; // --data; otherwise the program's own Data directory

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -86,6 +87,14 @@ OrderedJsonObject &OrderedJsonObject::add(const QString &key, const QList<Ordere
     members_.append({encoded(key, {}), {}, objects, true});
     return *this;
 }
+
+OrderedJsonObject &OrderedJsonObject::add(const OrderedJsonObject &other)
+{
+    members_.append(other.members_);
+    return *this;
+}
+
+double inCents(double sum) { return std::round(sum * 100) / 100; }
 
 QByteArray OrderedJsonObject::toJson(int indent) const { return toJson(indent, 1) + '\n'; }
 

@@ -33,6 +33,8 @@ public:
     OrderedJsonObject &add(const QString &key, const OrderedJsonObject &object);
     // An array of such objects, each on lines of its own.
     OrderedJsonObject &add(const QString &key, const QList<OrderedJsonObject> &objects);
+    // The members of `other`, after these.
+    OrderedJsonObject &add(const OrderedJsonObject &other);
     // UTF-8, indented by `indent` spaces per level.
     QByteArray toJson(int indent = 2) const;
 
@@ -47,6 +49,10 @@ private:
     QByteArray arrayJson(const QList<OrderedJsonObject> &objects, int indent, int depth) const;
     QList<Member> members_;
 };
+
+// A sum of money as the item table holds prices, N(12,2), without the float
+// noise of repeated subtraction (100.1 - 72 is not 28.1 in binary).
+double inCents(double sum);
 
 // Writes all of `bytes` to `stream` and flushes it; the system's reason
 // when any of it could not be written.

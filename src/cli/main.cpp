@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
 {
     guardStandardStreams();
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VESTOR_VERSION));
     Options options;
     try {
         options = parseOptions(QCoreApplication::arguments());
@@ -56,6 +57,8 @@ int main(int argc, char *argv[])
     }
     if (options.help)
         return finish(terminalLines(linesOf(helpText()), options.encoding), options.encoding);
+    if (options.version)
+        return finish(QByteArrayLiteral("vestor-pick (Vestor) " VESTOR_VERSION "\n"), options.encoding);
     try {
         return finish(run(options), options.encoding);
     } catch (const Error &e) {

@@ -153,12 +153,12 @@ void CatalogueWindow::useDesktopDialogs()
         return forWriting ? QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт CSV"), {}, kCsvFilter)
                           : QFileDialog::getOpenFileName(this, QStringLiteral("Импорт CSV"), {}, kCsvFilter);
     };
-    askChanged = [this] {
+    askChanged = [this](const QString &path) {
         QMessageBox box(QMessageBox::Warning, kTitle, QStringLiteral("Файл изменён другой программой"),
                         QMessageBox::NoButton, this);
         box.setInformativeText(QStringLiteral("%1 изменён после того, как каталог был прочитан. «Заменить» запишет "
                                               "каталог поверх него, прежний файл останется как .bak.")
-                                   .arg(QDir::toNativeSeparators(tablePath_)));
+                                   .arg(QDir::toNativeSeparators(path)));
         QAbstractButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::DestructiveRole);
         QAbstractButton *saveAs = box.addButton(QStringLiteral("Сохранить как…"), QMessageBox::AcceptRole);
         box.setDefaultButton(box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
@@ -271,16 +271,20 @@ void CatalogueWindow::open(const LoadedTable &table, const QString &why)
     tablePath_ = table.path;
     loadedFrom_ = table.identity;
     model_->setRows(table.rows);
-    const bool readOnly = !why.isEmpty() || !writable(tablePath_);
+    const bool readOnly = !why.isEmpty() || (!writable(tablePath_) && !savesAsCopy());
     model_->setReadOnly(readOnly);
     for (QWidget *w : editing_ + saving_)
         w->setEnabled(!readOnly);
-    readOnly_->setVisible(readOnly);
+    readOnly_->setVisible(readOnly || savesAsCopy());
     if (!why.isEmpty())
         readOnly_->setText(why);
-    else
+    else if (readOnly)
         readOnly_->setText(QStringLiteral("Таблица %1 защищена от записи: каталог открыт только для чтения")
                                .arg(QDir::toNativeSeparators(tablePath_)));
+    else if (savesAsCopy())
+        readOnly_->setText(QStringLiteral("Общая таблица %1 защищена от записи: изменения будут сохранены "
+                                          "как ваша копия %2")
+                               .arg(QDir::toNativeSeparators(tablePath_), QDir::toNativeSeparators(userCopy)));
     setWindowTitle(readOnly ? kTitle + QStringLiteral(" (только чтение)") : kTitle);
     message_->clear();
     applyFilter();
@@ -338,6 +342,11 @@ std::unique_ptr<QLockFile> lockForSaving(const QString &table, int waitMs)
 
 } // namespace
 
+bool CatalogueWindow::savesAsCopy() const
+{
+    return !userCopy.isEmpty() && tablePath_ != userCopy && !writable(tablePath_);
+}
+
 std::vector<QString> CatalogueWindow::writeTable(const QString &path)
 {
     int record = 0;
@@ -359,9 +368,8 @@ std::vector<QString> CatalogueWindow::writeTable(const QString &path)
         .warnings;
 }
 
-void CatalogueWindow::showSaved(const QString &path, const std::vector<QString> &warnings, const QString &note)
+void CatalogueWindow::showSaved(QString text, const std::vector<QString> &warnings)
 {
-    QString text = QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(path)) + note;
     if (!warnings.empty())
         text += QStringLiteral("; предупреждения:\n") + QStringList(warnings.begin(), warnings.end()).join(u'\n');
     showMessage(text, false);
@@ -369,9 +377,16 @@ void CatalogueWindow::showSaved(const QString &path, const std::vector<QString> 
 
 void CatalogueWindow::save()
 {
-    auto lock = lockForSaving(tablePath_, lockWaitMs);
-    if (FileIdentity::of(tablePath_) != loadedFrom_) {
-        const Changed answer = askChanged();
+    const bool asCopy = savesAsCopy();
+    const QString target = asCopy ? userCopy : tablePath_;
+    if (asCopy && !QDir().mkpath(QFileInfo(target).absolutePath()))
+        throw Error(QStringLiteral("Не удалось создать папку %1 для вашей копии каталога")
+                        .arg(QDir::toNativeSeparators(QFileInfo(target).absolutePath())));
+    auto lock = lockForSaving(target, lockWaitMs);
+    // The file as it was read; the user's copy is not there yet.
+    const std::optional<FileIdentity> now = FileIdentity::of(target);
+    if (asCopy ? now.has_value() : now != loadedFrom_) {
+        const Changed answer = askChanged(target);
         if (answer == Changed::Cancel)
             return;
         if (answer == Changed::SaveAs) {
@@ -379,14 +394,22 @@ void CatalogueWindow::save()
             return saveAs();
         }
     }
-    const std::vector<QString> warnings = writeTable(tablePath_);
+    const std::vector<QString> warnings = writeTable(target);
     // What is on disk now is this window's own: the next save need not ask.
-    loadedFrom_ = FileIdentity::of(tablePath_);
+    loadedFrom_ = FileIdentity::of(target);
     lock.reset();
     model_->undoStack()->setClean();
-    showSaved(tablePath_, warnings);
+    const QString shared = tablePath_;
+    tablePath_ = target;
     if (reload)
-        open(reload());
+        open(reload(target));
+    if (asCopy)
+        showSaved(QStringLiteral("Общая таблица %1 защищена от записи: каталог сохранён как ваша копия %2, "
+                                 "её программа читает и при следующем запуске")
+                      .arg(QDir::toNativeSeparators(shared), QDir::toNativeSeparators(target)),
+                  warnings);
+    else
+        showSaved(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(target)), warnings);
 }
 
 void CatalogueWindow::saveAs()
@@ -399,7 +422,9 @@ void CatalogueWindow::saveAs()
     lock.reset();
     // The edits are in that file now; picks keep the table they read.
     model_->undoStack()->setClean();
-    showSaved(path, warnings, QStringLiteral(" (таблица программы не изменена)"));
+    showSaved(
+        QStringLiteral("Каталог сохранён в %1 (таблица программы не изменена)").arg(QDir::toNativeSeparators(path)),
+        warnings);
 }
 
 void CatalogueWindow::exportCsv(const QString &path)

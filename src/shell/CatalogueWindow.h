@@ -46,9 +46,13 @@ public:
     // What to do with unsaved changes when the window closes.
     enum class Unsaved { Save, Discard, Keep };
     std::function<Unsaved()> askUnsaved;
-    // Reads the table file again into the catalogue, so the next pick uses
-    // it, and returns it; set by the catalogue's owner.
-    std::function<LoadedTable()> reload;
+    // Reads the table file (the one opened, or the user's copy it was just
+    // saved as) into the catalogue, so the next pick uses it, and returns it;
+    // set by the catalogue's owner.
+    std::function<LoadedTable(const QString &tablePath)> reload;
+    // Where a table the user may not write (the installed shared one) is
+    // saved instead: the user's own copy. Empty: such a table opens read-only.
+    QString userCopy;
     // The CSV file to write (`forWriting`) or read; empty on cancel.
     std::function<QString(bool forWriting)> chooseCsv;
     // Whether imported rows replace every row or follow them.
@@ -57,16 +61,16 @@ public:
     // What to do when another program has changed the table file since it
     // was read: write over it, write elsewhere, or nothing.
     enum class Changed { Replace, SaveAs, Cancel };
-    std::function<Changed()> askChanged;
+    std::function<Changed(const QString &path)> askChanged;
     // The file "Сохранить как…" writes; empty on cancel.
     std::function<QString()> chooseTable;
     // How long a save waits for another program saving the same table.
     int lockWaitMs = 3000;
 
     // "Сохранить": the window's rows become the table file (the old one kept
-    // as .bak), then the catalogue reads it; a file changed by another
-    // program since it was read is replaced only when askChanged says so.
-    // Throws Error; nothing changes then.
+    // as .bak) or the user's copy, then the catalogue reads it; a file
+    // changed by another program since it was read is replaced only when
+    // askChanged says so. Throws Error; nothing changes then.
     void save();
     // "Экспорт CSV": the shown rows, in the order shown.
     void exportCsv(const QString &path);
@@ -86,13 +90,14 @@ private:
     QWidget *makeButtons();
     QWidget *makeFileButtons();
     void applyFilter();
+    bool savesAsCopy() const;
     void showCount();
     void showMessage(const QString &text, bool refused);
     QList<int> selectedRows() const;
     // Writes the window's rows to `path`, keeping the file replaced as .bak.
     std::vector<QString> writeTable(const QString &path);
     void saveAs();
-    void showSaved(const QString &path, const std::vector<QString> &warnings, const QString &note = {});
+    void showSaved(QString text, const std::vector<QString> &warnings);
 
     ItemModel *model_;
     QTableView *table_;

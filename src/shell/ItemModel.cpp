@@ -6,8 +6,6 @@
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
-#include <QStringDecoder>
-#include <QUndoCommand>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -18,7 +16,6 @@ namespace vestor {
 
 namespace {
 
-constexpr std::size_t kNowhere = std::numeric_limits<std::size_t>::max();
 const QColor kEdited(255, 244, 204);
 
 // Captions of the item columns that carry no stat; the stats' own come from the stat table.
@@ -31,8 +28,6 @@ const Heading kHeadings[] = {
     {"RACE", QStringLiteral("Раса")},   {"UROV", QStringLiteral("Уровень")},  {"GOLOVA", QStringLiteral("Голова")},
     {"KORP", QStringLiteral("Корпус")}, {"NOGI", QStringLiteral("Ноги")},     {"RUKI", QStringLiteral("Руки")},
 };
-
-const int kLevel = ItemModel::itemColumn(ItemModel::viewColumn("UROV"));
 
 bool isText(int column) { return isTextColumn(column); }
 
@@ -90,22 +85,6 @@ Checked checkCell(int column, const QString &typed)
 
 std::uint64_t cellKey(std::uint32_t id, int column) { return std::uint64_t(id) * kItemColumnCount + column; }
 
-// Puts `items` (value, final position) into `v`, in one pass.
-template <typename T> void insertAt(std::vector<T> &v, std::vector<std::pair<std::size_t, T>> items)
-{
-    std::sort(items.begin(), items.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::vector<T> out;
-    out.reserve(v.size() + items.size());
-    std::size_t from = 0;
-    for (const auto &[at, value] : items) {
-        while (out.size() < at && from < v.size())
-            out.push_back(v[from++]);
-        out.push_back(value);
-    }
-    out.insert(out.end(), v.begin() + std::ptrdiff_t(from), v.end());
-    v.swap(out);
-}
-
 } // namespace
 
 int ItemModel::viewColumn(const char *name)
@@ -115,52 +94,6 @@ int ItemModel::viewColumn(const char *name)
             return c + 1;
     return -1;
 }
-
-// ---- undo steps ----
-
-class SetCell : public QUndoCommand
-{
-public:
-    SetCell(ItemModel &m, std::uint32_t id, int column, QVariant before, QVariant after)
-        : QUndoCommand(QStringLiteral("изменение ячейки")), m_(m), id_(id), column_(column), before_(std::move(before)),
-          after_(std::move(after))
-    {
-    }
-    void redo() override { m_.putCell(id_, column_, after_); }
-    void undo() override { m_.putCell(id_, column_, before_); }
-
-private:
-    ItemModel &m_;
-    std::uint32_t id_;
-    int column_;
-    QVariant before_, after_;
-};
-
-// Adds the rows placed, or takes the rows given away; undo does the other.
-class PlaceRows : public QUndoCommand
-{
-public:
-    using Placed = ItemModel::Placed;
-    PlaceRows(ItemModel &m, const QString &text, std::vector<Placed> adding)
-        : QUndoCommand(text), m_(m), placed_(std::move(adding)), adding_(true)
-    {
-        for (const Placed &p : placed_)
-            ids_.push_back(p.id);
-    }
-    PlaceRows(ItemModel &m, const QString &text, std::vector<std::uint32_t> taking)
-        : QUndoCommand(text), m_(m), ids_(std::move(taking)), adding_(false)
-    {
-    }
-    // Rows taken away remember where they stood, to come back there.
-    void redo() override { adding_ ? m_.put(placed_) : void(placed_ = m_.take(ids_)); }
-    void undo() override { adding_ ? void(m_.take(ids_)) : m_.put(placed_); }
-
-private:
-    ItemModel &m_;
-    std::vector<Placed> placed_;
-    std::vector<std::uint32_t> ids_;
-    bool adding_;
-};
 
 // ---- the model ----
 
@@ -321,7 +254,7 @@ bool ItemModel::setData(const QModelIndex &index, const QVariant &typed, int rol
     const QVariant before = value(id, column);
     if (before == checked.value)
         return true;
-    undo_.push(new SetCell(*this, id, column, before, checked.value));
+    pushCellEdit(id, column, before, checked.value);
     if (const QString warning = codeWarning(row(id), column); !warning.isEmpty())
         emit message(warning, false);
     return true;
@@ -368,302 +301,6 @@ double ItemModel::number(Id id, int column) const
         return base_.number(column, int(id)).value_or(std::numeric_limits<double>::quiet_NaN());
     const QVariant v = value(id, column);
     return v.isValid() ? v.toDouble() : std::numeric_limits<double>::quiet_NaN();
-}
-
-bool ItemModel::passes(Id id) const
-{
-    const Filter &f = filter_;
-    QByteArray hold;
-    auto is = [&](int column, const QByteArray &code) {
-        return utf8(id, column, hold) == std::string_view(code.constData(), std::size_t(code.size()));
-    };
-    static const QByteArray any = QByteArrayLiteral("No");
-    auto raceAllows = [&](const QByteArray &code) { return is(kRaceColumn, code) || is(kRaceColumn, any); };
-    // A blank level fails, as UROV <= N does in the queries.
-    auto levelAllows = [&](int level) { return number(id, kLevel) <= level; };
-    if (!f.type.isEmpty() && !is(kTypeColumn, codes_.type))
-        return false;
-    if (!f.race.isEmpty() && !raceAllows(codes_.race))
-        return false;
-    if (f.maxLevel > 0 && !levelAllows(f.maxLevel))
-        return false;
-    if (f.available && !(raceAllows(codes_.available) && levelAllows(f.available->second)))
-        return false;
-    if (f.name.isEmpty())
-        return true;
-    const std::string_view name = utf8(id, kNameColumn, hold);
-    return QString::fromUtf8(name.data(), qsizetype(name.size())).contains(f.name, Qt::CaseInsensitive);
-}
-
-namespace {
-
-// Sorts `ids` by `keyOf`, ties in their present order either way.
-template <typename Key, typename KeyOf>
-void sortBy(std::vector<std::uint32_t> &ids, Qt::SortOrder order, const KeyOf &keyOf)
-{
-    std::vector<std::pair<Key, std::uint32_t>> keyed(ids.size());
-    for (std::uint32_t i = 0; i < ids.size(); ++i)
-        keyed[i] = {keyOf(i), i};
-    const bool up = order == Qt::AscendingOrder;
-    std::sort(keyed.begin(), keyed.end(), [up](const auto &a, const auto &b) {
-        if (a.first < b.first || b.first < a.first)
-            return up == (a.first < b.first);
-        return a.second < b.second;
-    });
-    std::vector<std::uint32_t> sorted(ids.size());
-    for (std::size_t i = 0; i < keyed.size(); ++i)
-        sorted[i] = ids[keyed[i].second];
-    ids.swap(sorted);
-}
-
-} // namespace
-
-namespace {
-
-// Texts folded to one letter case, as UTF-16, one after another.
-struct FoldedTexts {
-    std::vector<char16_t> units;
-    std::vector<std::uint32_t> start{0}; // text i is units[start[i], start[i + 1])
-
-    void add(std::string_view utf8, QStringDecoder &decoder)
-    {
-        const std::size_t at = units.size();
-        units.resize(at + utf8.size()); // never more UTF-16 units than UTF-8 bytes
-        auto *first = reinterpret_cast<QChar *>(units.data() + at);
-        QChar *end = decoder.appendToBuffer(first, QByteArrayView(utf8.data(), qsizetype(utf8.size())));
-        for (QChar *c = first; c != end; ++c)
-            if (!c->isSurrogate())
-                *c = c->toCaseFolded();
-        units.resize(at + std::size_t(end - first));
-        start.push_back(std::uint32_t(units.size()));
-    }
-    std::u16string_view text(std::uint32_t i) const { return {units.data() + start[i], start[i + 1] - start[i]}; }
-    // Four units from `at` as one number that orders as they do; blanks past the end.
-    std::uint64_t digit(std::uint32_t i, std::size_t at) const
-    {
-        const std::u16string_view t = text(i);
-        std::uint64_t d = 0;
-        for (std::size_t k = at; k < at + 4; ++k)
-            d = d << 16 | (k < t.size() ? t[k] : 0);
-        return d;
-    }
-};
-
-// The texts' order, equal ones as they come, four units at a time: only rows that tie so far are read
-// again, so long common beginnings cost a pass each, not a comparison each.
-std::vector<std::uint32_t> alphabeticalOrder(const FoldedTexts &texts)
-{
-    const auto n = std::uint32_t(texts.start.size() - 1);
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(n);
-    for (std::uint32_t i = 0; i < n; ++i)
-        keyed[i] = {texts.digit(i, 0), i};
-    std::sort(keyed.begin(), keyed.end());
-    struct Run {
-        std::size_t begin, end, at;
-    };
-    std::vector<Run> runs{{0, n, 0}};
-    while (!runs.empty()) {
-        const Run run = runs.back();
-        runs.pop_back();
-        for (std::size_t b = run.begin; b < run.end;) {
-            std::size_t e = b + 1;
-            while (e < run.end && keyed[e].first == keyed[b].first)
-                ++e;
-            // A tie among texts that go on past these four units.
-            if (e - b > 1 && (keyed[b].first & 0xFFFF) != 0) {
-                for (std::size_t k = b; k < e; ++k)
-                    keyed[k].first = texts.digit(keyed[k].second, run.at + 4);
-                std::sort(keyed.begin() + std::ptrdiff_t(b), keyed.begin() + std::ptrdiff_t(e));
-                runs.push_back({b, e, run.at + 4});
-            }
-            b = e;
-        }
-    }
-    std::vector<std::uint32_t> order(n);
-    for (std::uint32_t k = 0; k < n; ++k)
-        order[k] = keyed[k].second;
-    return order;
-}
-
-} // namespace
-
-void ItemModel::sortByText(int column)
-{
-    FoldedTexts texts;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QByteArray hold;
-    for (Id id : shown_)
-        texts.add(utf8(id, column, hold), decoder);
-    const std::vector<std::uint32_t> order = alphabeticalOrder(texts);
-    std::vector<Id> sorted;
-    sorted.reserve(shown_.size());
-    if (sortOrder_ == Qt::AscendingOrder) {
-        for (std::uint32_t i : order)
-            sorted.push_back(shown_[i]);
-    } else {
-        // Runs of equal texts from the last, each run still in file order.
-        for (std::size_t end = order.size(); end > 0;) {
-            std::size_t begin = end - 1;
-            while (begin > 0 && texts.text(order[begin - 1]) == texts.text(order[end - 1]))
-                --begin;
-            for (std::size_t k = begin; k < end; ++k)
-                sorted.push_back(shown_[order[k]]);
-            end = begin;
-        }
-    }
-    shown_.swap(sorted);
-}
-
-void ItemModel::rebuild()
-{
-    beginResetModel();
-    shown_.clear();
-    const bool all = filter_.type.isEmpty() && filter_.race.isEmpty() && filter_.maxLevel <= 0 &&
-                     filter_.name.isEmpty() && !filter_.available;
-    if (all)
-        shown_ = order_;
-    else
-        std::copy_if(order_.begin(), order_.end(), std::back_inserter(shown_), [this](Id id) { return passes(id); });
-    if (sortColumn_ == kRecordColumn) {
-        // New rows have no number yet; they come last, as they will be written.
-        constexpr double kNew = std::numeric_limits<double>::infinity();
-        sortBy<double>(shown_, sortOrder_, [this](std::uint32_t i) {
-            return isAdded(shown_[i]) ? kNew : double(base_.recordNumber(int(shown_[i])));
-        });
-    } else if (sortColumn_ > kRecordColumn && isText(itemColumn(sortColumn_))) {
-        sortByText(itemColumn(sortColumn_));
-    } else if (sortColumn_ > kRecordColumn) {
-        // Blank numbers first, as SQLite orders NULL.
-        const int column = itemColumn(sortColumn_);
-        constexpr double kBlank = -std::numeric_limits<double>::infinity();
-        sortBy<double>(shown_, sortOrder_, [&](std::uint32_t i) {
-            const double v = number(shown_[i], column);
-            return std::isnan(v) ? kBlank : v;
-        });
-    }
-    endResetModel();
-}
-
-void ItemModel::sort(int column, Qt::SortOrder order)
-{
-    sortColumn_ = column;
-    sortOrder_ = order;
-    rebuild();
-}
-
-// ---- adding and deleting rows ----
-
-ItemModel::Id ItemModel::newRow(const Row &values)
-{
-    added_.push_back(values);
-    return Id(base_.rowCount() + int(added_.size()) - 1);
-}
-
-std::vector<ItemModel::Placed> ItemModel::take(const std::vector<Id> &ids)
-{
-    std::vector<char> gone(std::size_t(base_.rowCount()) + added_.size());
-    for (Id id : ids)
-        gone[id] = 1;
-    std::vector<Placed> placed;
-    std::unordered_map<Id, std::size_t> at;
-    for (std::size_t i = 0; i < order_.size(); ++i)
-        if (gone[order_[i]]) {
-            at[order_[i]] = placed.size();
-            placed.push_back({order_[i], i, kNowhere});
-        }
-    for (std::size_t i = 0; i < shown_.size(); ++i)
-        if (gone[shown_[i]])
-            placed[at[shown_[i]]].shownAt = i;
-
-    const bool one = placed.size() == 1 && placed[0].shownAt != kNowhere;
-    if (one)
-        beginRemoveRows({}, int(placed[0].shownAt), int(placed[0].shownAt));
-    else
-        beginResetModel();
-    std::erase_if(order_, [&](Id id) { return gone[id]; });
-    std::erase_if(shown_, [&](Id id) { return gone[id]; });
-    one ? endRemoveRows() : endResetModel();
-    return placed;
-}
-
-void ItemModel::put(const std::vector<Placed> &placed)
-{
-    std::vector<std::pair<std::size_t, Id>> inOrder, inView;
-    for (const Placed &p : placed) {
-        inOrder.emplace_back(p.orderAt, p.id);
-        if (p.shownAt != kNowhere)
-            inView.emplace_back(std::min(p.shownAt, shown_.size() + inView.size()), p.id);
-    }
-    const bool one = inView.size() == 1;
-    if (one)
-        beginInsertRows({}, int(inView[0].first), int(inView[0].first));
-    else
-        beginResetModel();
-    insertAt(order_, inOrder);
-    insertAt(shown_, inView);
-    one ? endInsertRows() : endResetModel();
-}
-
-void ItemModel::addRow()
-{
-    // A row every check takes: the keeper changes what matters.
-    Row blank;
-    blank.numbers.fill(0.0);
-    blank.text(kTypeColumn) = QStringLiteral("ring");
-    blank.text(kNameColumn) = QStringLiteral("Новая вещь");
-    blank.text(kRaceColumn) = QStringLiteral("No");
-    blank.number(kLevel) = 1.0;
-    const Placed p{newRow(blank), order_.size(), shown_.size()};
-    undo_.push(new PlaceRows(*this, QStringLiteral("добавление строки"), std::vector<Placed>{p}));
-}
-
-void ItemModel::duplicateRows(QList<int> rows)
-{
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    std::unordered_map<Id, std::size_t> orderOf;
-    for (int r : rows)
-        orderOf[shown_.at(r)] = 0;
-    for (std::size_t i = 0; i < order_.size(); ++i)
-        if (auto it = orderOf.find(order_[i]); it != orderOf.end())
-            it->second = i;
-    // Each copy lands right after its row: later ones move by the copies before them.
-    std::vector<Placed> placed;
-    for (int j = 0; j < rows.size(); ++j) {
-        const Id source = shown_[rows[j]];
-        placed.push_back({newRow(row(source)), 0, std::size_t(rows[j] + j + 1)});
-    }
-    std::vector<std::size_t> sourceOrder;
-    for (int r : rows)
-        sourceOrder.push_back(orderOf[shown_[r]]);
-    std::vector<std::size_t> rank(sourceOrder.size());
-    std::iota(rank.begin(), rank.end(), 0);
-    std::sort(rank.begin(), rank.end(), [&](auto a, auto b) { return sourceOrder[a] < sourceOrder[b]; });
-    for (std::size_t k = 0; k < rank.size(); ++k)
-        placed[rank[k]].orderAt = sourceOrder[rank[k]] + k + 1;
-    if (!placed.empty())
-        undo_.push(new PlaceRows(*this, QStringLiteral("копирование строк"), placed));
-}
-
-void ItemModel::deleteRows(QList<int> rows)
-{
-    std::vector<Id> ids;
-    for (int r : rows)
-        ids.push_back(shown_.at(r));
-    if (!ids.empty())
-        undo_.push(new PlaceRows(*this, QStringLiteral("удаление строк"), ids));
-}
-
-void ItemModel::importRows(const std::vector<Row> &rows, bool replace)
-{
-    undo_.beginMacro(QStringLiteral("импорт CSV"));
-    if (replace && !order_.empty())
-        undo_.push(new PlaceRows(*this, QStringLiteral("удаление строк"), order_));
-    std::vector<Placed> placed;
-    for (const Row &r : rows)
-        placed.push_back({newRow(r), order_.size() + placed.size(), shown_.size() + placed.size()});
-    undo_.push(new PlaceRows(*this, QStringLiteral("импорт CSV"), placed));
-    undo_.endMacro();
 }
 
 } // namespace vestor

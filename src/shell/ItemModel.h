@@ -115,6 +115,8 @@ private:
     void rebuild();
     Id newRow(const Row &values);
 
+    // One edited cell as a step to undo.
+    void pushCellEdit(Id id, int column, const QVariant &before, const QVariant &after);
     // What the undo commands do.
     void putCell(Id id, int column, const QVariant &v);
     std::vector<Placed> take(const std::vector<Id> &ids);

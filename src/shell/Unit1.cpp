@@ -272,14 +272,20 @@ void TForm1::CatalogueButtonClick()
             const vestor::Race *race = vestor::raceByName(raceText());
             return std::pair(race ? QString::fromLatin1(race->code) : QString(), ui->ComboBox2->currentText().toInt());
         };
-        catalogueWindow_->reload = [this] {
-            catalogue_->reload();
+        catalogueWindow_->reload = [this](const QString &tablePath) {
+            catalogue_->reloadFrom(QFileInfo(tablePath).absolutePath());
             return loadedTable(*catalogue_);
         };
     }
-    if (!catalogueWindow_->isVisible())
+    if (!catalogueWindow_->isVisible()) {
+        const vestor::Table &table = catalogue_->table1;
+        // The installed table is everyone's: edits to it become the user's own copy.
+        const bool shared =
+            QDir(catalogue_->database1.path()) == QDir(vestor::sharedDataDirectory(vestor::programFilePath()));
+        catalogueWindow_->userCopy = shared ? QDir(vestor::userDataDirectory()).filePath(table.tableName) : QString();
         catalogueWindow_->open(loadedTable(*catalogue_),
-                               catalogue_->table1.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
+                               table.active() ? QString() : QStringLiteral("Таблица вещей не загружена"));
+    }
     catalogueWindow_->show();
     catalogueWindow_->raise();
     catalogueWindow_->activateWindow();

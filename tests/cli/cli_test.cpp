@@ -77,7 +77,7 @@ TEST_F(Cli, JsonObject)
     const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
     const QJsonObject o = doc.object();
-    EXPECT_EQ(o.keys().size(), 4);
+    EXPECT_EQ(o.keys().size(), 8);
     EXPECT_EQ(o["report"].toArray().size(), 11);
     EXPECT_EQ(o["report"].toArray()[2].toString(), "Кольцо");
     EXPECT_EQ(o["money"].toDouble(), 58);
@@ -99,6 +99,35 @@ TEST_F(Cli, JsonObject)
         EXPECT_GT(next, at) << key;
         at = next;
     }
+
+    // The same set as objects a script can use: the report's lines are its items.
+    const QJsonArray items = o["items"].toArray();
+    ASSERT_EQ(items.size(), 5);
+    double spent = 0;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i]["name"].toString(), o["report"][2 + i].toString()) << i;
+        EXPECT_GE(items[i]["record"].toInt(), 1);
+        spent += items[i]["price"].toDouble();
+    }
+    EXPECT_EQ(items[0]["slot"].toInt(), 9) << "slots run from 12 down";
+    EXPECT_EQ(spent, 142);
+    EXPECT_EQ(o["yields"]["Sila"].toDouble(), 11);
+    EXPECT_EQ(o["yields"]["Ob_Uv"].toDouble(), 25);
+    EXPECT_TRUE(o["unmet"].toObject().isEmpty());
+    EXPECT_EQ(o["version"].toString(), QStringLiteral(VESTOR_VERSION));
+}
+
+TEST_F(Cli, JsonFlagsWhatThePickLeavesShortAndRoundsMoneyToCents)
+{
+    const Result r = run({"--money", "200.1", "--need", "Sila=20", "--need", "Ob_Uv=10", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    EXPECT_TRUE(r.out.contains("\"money\": 58.1,")) << r.out.toStdString();
+    const QJsonObject unmet = o["unmet"].toObject();
+    EXPECT_EQ(unmet.keys(), QStringList{"Sila"});
+    EXPECT_EQ(unmet["Sila"]["needed"].toDouble(), 20);
+    EXPECT_EQ(unmet["Sila"]["yield"].toDouble(), o["yields"]["Sila"].toDouble());
+    EXPECT_EQ(unmet["Sila"]["short"].toDouble(), 20 - o["yields"]["Sila"].toDouble());
 }
 
 TEST_F(Cli, RaceCodeAndLevelReachTheQueries)
@@ -363,7 +392,7 @@ TEST_F(CliBest, JsonObjectInTheDocumentedShape)
     for (const QByteArray &line : r.out.split('\n'))
         if (line.startsWith("  \""))
             order << QString::fromUtf8(line.mid(3, line.indexOf('"', 3) - 3));
-    EXPECT_EQ(order, (QStringList{"mode", "proven", "gap", "sets", "unreachable", "greedy"}));
+    EXPECT_EQ(order, (QStringList{"mode", "proven", "gap", "sets", "unreachable", "greedy", "version"}));
     EXPECT_EQ(o["mode"].toString(), "all-met");
     EXPECT_TRUE(o["proven"].toBool());
     const QJsonObject best = o["sets"][0].toObject();

@@ -11,10 +11,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLockFile>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 using shelltest::child;
@@ -388,6 +390,32 @@ TEST(CatalogueSave, EditsReachTheTableTheLoaderAndTheNextPick)
     EXPECT_TRUE(w.memo().contains(QStringLiteral("Кольцо гнома-кузнеца"))) << w.memo().toStdString();
 }
 
+TEST(CatalogueWindow, ASharedTableItMayNotWriteIsSavedAsTheUsersCopyWhichThePicksReadFromThen)
+{
+    Window w;
+    QFile::setPermissions(w.dir.table(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const QByteArray shared = bytesOf(w.dir.table());
+    QTemporaryDir home;
+    auto *cat = w.open();
+    cat->userCopy = QDir(home.path()).filePath(QStringLiteral("vestor/Data/Subjects.DBF"));
+    const vestor::Table &loaded = w.window->catalogue().table1;
+    cat->open({loaded.rows(), loaded.filePath(), loaded.fileIdentity()});
+
+    EXPECT_FALSE(cat->windowTitle().contains(QStringLiteral("только чтение")));
+    EXPECT_TRUE(child<QLabel>(*cat, QStringLiteral("ReadOnlyLabel"))->text().contains(QStringLiteral("ваша копия")));
+    ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Своё кольцо")));
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+    EXPECT_EQ(bytesOf(w.dir.table()), shared) << "the shared table stays as it was";
+    ASSERT_TRUE(QFileInfo::exists(cat->userCopy));
+    const QString said = child<QLabel>(*cat, QStringLiteral("MessageLabel"))->text();
+    EXPECT_TRUE(said.contains(QStringLiteral("ваша копия")) && said.contains(QStringLiteral("при следующем запуске")))
+        << said.toStdString();
+    EXPECT_EQ(QDir(w.window->catalogue().database1.path()), QFileInfo(cat->userCopy).dir());
+    EXPECT_EQ(w.window->catalogue().table1.rows().text(1, 0), QStringLiteral("Своё кольцо"));
+    EXPECT_TRUE(child<QPushButton>(*cat, QStringLiteral("AddRow"))->isEnabled()) << "the copy is the user's to edit";
+}
+
 TEST(CatalogueSave, AFailedSaveLeavesTheOldTableWholeAndTheEditsInTheWindow)
 {
     // A price the loader reads but the item table's N(12,2) cannot hold.
@@ -542,7 +570,7 @@ TEST(CatalogueSave, ATableRewrittenUnderTheWindowIsReplacedOnlyWhenTheUserSaysSo
         w.dir.write(other);
         const QByteArray theirs = bytesOf(w.dir.table());
         int asked = 0;
-        cat->askChanged = [&] {
+        cat->askChanged = [&](const QString &) {
             ++asked;
             return c.answer;
         };
@@ -581,7 +609,7 @@ TEST(CatalogueSave, TwoWindowsOnOneTableTakeTurnsAndNeitherLosesTheOther)
     vestor::CatalogueWindow second;
     second.open({loaded.rows(), loaded.filePath(), loaded.fileIdentity()});
     int asked = 0;
-    second.askChanged = [&] {
+    second.askChanged = [&](const QString &) {
         ++asked;
         return Changed::Replace;
     };

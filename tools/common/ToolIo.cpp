@@ -37,13 +37,17 @@ std::variant<ToolArguments, int> fileArguments(const QString &tool, const QStrin
 {
     QCommandLineParser parser;
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOption(helpOption);
+    parser.addOption(versionOption);
     for (const QString &flag : flags)
         parser.addOption(QCommandLineOption(flag));
     if (!parser.parse(args))
         return usageError(tool, parser.errorText());
     if (parser.isSet(helpOption))
         return printToStdout(tool, help);
+    if (parser.isSet(versionOption))
+        return printToStdout(tool, tool.toUtf8() + " (Vestor) " VESTOR_VERSION "\n");
     ToolArguments parsed;
     parsed.files = parser.positionalArguments();
     if (parsed.files.size() < least || parsed.files.size() > most)
@@ -96,7 +100,7 @@ int guarded(const QString &tool, int (*body)(const QStringList &), const QString
     try {
         return body(args);
     } catch (const Error &e) {
-        printError(e.message());
+        printError(tool + QStringLiteral(": ") + e.message());
     } catch (const std::bad_alloc &) {
         printError(tool + QStringLiteral(": out of memory"));
     }

@@ -29,10 +29,10 @@ struct ToolArguments {
     bool isSet(const QString &flag) const { return flags.contains(flag); }
 };
 
-// Parses a tool's command line: --help, the switches named in `flags` and
-// between `least` and `most` file names. Returns them, or the exit status
-// when the run ends here (the help printed, or a usage error told with
-// `expected`).
+// Parses a tool's command line: --help, --version, the switches named in
+// `flags` and between `least` and `most` file names. Returns them, or the
+// exit status when the run ends here (the help or version printed, or a
+// usage error told with `expected`).
 std::variant<ToolArguments, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
                                                qsizetype least, qsizetype most, const QString &expected,
                                                const QStringList &flags = {});
@@ -60,7 +60,7 @@ inline const QString kStandardStream = QStringLiteral("-");
 void openStdin(QFile &file);
 void openStdout(QFile &file);
 
-// Runs `body`, turning every error it throws into a message and kFailed.
+// Runs `body`, turning every error it throws into "TOOL: message" and kFailed.
 int guarded(const QString &tool, int (*body)(const QStringList &), const QStringList &args);
 
 } // namespace vestor::tool

@@ -20,7 +20,7 @@ constexpr int kMaxReportedErrors = 50;
 
 QByteArray helpText()
 {
-    return "Usage: csv2dbf [--help] [--force] INPUT.csv OUTPUT.DBF\n"
+    return "Usage: csv2dbf [--help | --version] [--force] INPUT.csv OUTPUT.DBF\n"
            "\n"
            "Converts the item catalogue from CSV to a dBase III table. INPUT '-' reads\n"
            "standard input.\n"
@@ -48,6 +48,10 @@ QByteArray helpText()
            "removed, since it would override the code page. OUTPUT must be a regular\n"
            "file (or a link to one) and not the input. A read-only OUTPUT is kept\n"
            "unless --force is given.\n"
+           "\n"
+           "  --force        replace OUTPUT even when it is read-only\n"
+           "  -h, --help     show this help and exit\n"
+           "  --version      show the version and exit\n"
            "\n"
            "Exit status: 0 done, 1 bad input or I/O failure (messages as\n"
            "INPUT:LINE: reason), 2 wrong usage.\n";

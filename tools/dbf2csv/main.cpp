@@ -19,7 +19,7 @@ const QString kTool = QStringLiteral("dbf2csv");
 
 QByteArray helpText()
 {
-    return "Usage: dbf2csv [--help] [--raw] [--force] TABLE.DBF [OUTPUT.csv]\n"
+    return "Usage: dbf2csv [--help | --version] [--raw] [--force] TABLE.DBF [OUTPUT.csv]\n"
            "\n"
            "Writes the items of a dBase table as the UTF-8 CSV that csv2dbf reads, in\n"
            "file order, deleted records left out. OUTPUT '-' or none is standard\n"
@@ -42,6 +42,11 @@ QByteArray helpText()
            "it off again. --raw writes the cells as they are. Written to a terminal,\n"
            "control characters in cells are shown escaped (\\x1b), so a table cannot\n"
            "steer the terminal; to a file or a pipe the CSV is exact.\n"
+           "\n"
+           "  --raw          write text cells as they are, with no ' added\n"
+           "  --force        replace OUTPUT even when it is read-only\n"
+           "  -h, --help     show this help and exit\n"
+           "  --version      show the version and exit\n"
            "\n"
            "Exit status: 0 done, 1 a table that cannot be read or an I/O failure,\n"
            "2 wrong usage.\n";

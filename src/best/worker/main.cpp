@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -67,8 +68,23 @@ extern "C" const char *__lsan_default_suppressions()
     return "leak:libCbc\nleak:libCbcSolver\nleak:libClp\nleak:libOsi\nleak:libCgl\nleak:libCoinUtils\n";
 }
 
-int main()
+int main(int argc, char **argv)
 {
+    // Never run by hand; a person who tries is told what it is.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            std::puts("vestor-solve (Vestor) " VESTOR_VERSION);
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::puts("vestor-solve: Vestor's internal worker that finds the best set for Vestor and vestor-pick; "
+                      "it is not meant to be run by hand.");
+            return 0;
+        }
+        std::fprintf(stderr, "vestor-solve: unexpected argument '%s'; this is Vestor's internal worker\n", argv[i]);
+        return 2;
+    }
     const int answer = answerChannel();
     if (answer < 0) {
         std::perror("vestor-solve");
@@ -85,7 +101,7 @@ int main()
         if (!writeAll(answer, faulty(qgetenv(kFaultVariable), std::move(result)) + '\n'))
             return 1;
     } catch (const Error &e) {
-        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+        std::fprintf(stderr, "vestor-solve: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
     return 0;

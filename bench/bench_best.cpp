@@ -1,9 +1,8 @@
 // The best set against the pick, from the click to the result: the shipped
-// table and generated tables of 10,000 and 100,000 items whose prices follow
-// their stats. Each benchmark runs one realistic input per iteration and
-// reports percentiles over them, the share the solver proved best, the
-// share of inputs where the pick misses a need the best set meets, and the
-// median ratio of the pick's price to the best set's.
+// table and generated tables of 10,000, 100,000 and 1,000,000 items whose
+// prices follow their stats (the last with a 5 s limit for the whole request). Each benchmark runs one realistic input
+// per iteration and reports percentiles over them, the share the solver proved best, the share of inputs where the pick
+// misses a need the best set meets, and the median ratio of the pick's price to the best set's.
 //   vestor_bench_best --benchmark_counters_tabular=true
 
 #include "best/Greedy.h"
@@ -15,6 +14,7 @@
 #include "engine/Picker.h"
 #include "engine/TextWindow.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -36,6 +36,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kInputs = 40;
 constexpr int kBigInputs = 30;
+constexpr int kHugeInputs = 8;
+constexpr int kHugeRows = 1'000'000;
+constexpr double kHugeTimeLimit = 5;
 constexpr int kNumberWidth = 12;
 constexpr int kNumberDecimals = 2;
 constexpr int kTextWidth = 50;
@@ -195,18 +198,19 @@ bool pickMisses(const Model &model, const ItemSet &pick, const ItemSet &best)
     return false;
 }
 
-void runOne(Catalogue &catalogue, const TextWindow &w, int level, int alternatives, Figures &f)
+void runOne(Catalogue &catalogue, const TextWindow &w, int level, const Options &asked, Figures &f)
 {
     catalogue.raceChanged(w.race);
     catalogue.levelChanged(QString::number(level));
     const double cpu0 = processorMs();
     const auto t0 = Clock::now();
+    // The whole request, as vestor-pick makes it: the model, the pick's set, the solve.
+    Options o = asked;
+    o.requested = t0;
     const Model model(catalogue.table1.rows(), inputsFrom(w, level));
-    Options o;
     o.start = greedyRecords(catalogue, w);
     const auto t1 = Clock::now();
     o.solver = solverProgram();
-    o.alternatives = alternatives;
     const Result r = solve(model, o);
     const auto t2 = Clock::now();
     f.bestCpuMs.push_back(processorMs() - cpu0);
@@ -224,6 +228,7 @@ void report(benchmark::State &state, const Figures &f)
 {
     state.counters["best_p50_ms"] = percentile(f.bestMs, 0.5);
     state.counters["best_p95_ms"] = percentile(f.bestMs, 0.95);
+    state.counters["best_max_ms"] = percentile(f.bestMs, 1.0);
     state.counters["best_cpu_p50_ms"] = percentile(f.bestCpuMs, 0.5);
     state.counters["best_cpu_p95_ms"] = percentile(f.bestCpuMs, 0.95);
     state.counters["model_and_pick_p50_ms"] = percentile(f.greedyMs, 0.5);
@@ -234,10 +239,12 @@ void report(benchmark::State &state, const Figures &f)
     state.counters["errors"] = f.errors;
 }
 
-void solveOn(benchmark::State &state, const QString &dataDir, int inputs, int alternatives)
+void solveOn(benchmark::State &state, const QString &dataDir, int inputs, const Options &asked)
 {
     Catalogue catalogue;
+    const auto loading = Clock::now();
     catalogue.setUpIn(dataDir);
+    state.counters["load_ms"] = std::chrono::duration<double, std::milli>(Clock::now() - loading).count();
     std::mt19937 random(7);
     Figures f;
     for (auto _ : state) {
@@ -245,7 +252,7 @@ void solveOn(benchmark::State &state, const QString &dataDir, int inputs, int al
             int level = 1;
             const TextWindow w = input(catalogue.table1.rows(), random, level);
             try {
-                runOne(catalogue, w, level, alternatives, f);
+                runOne(catalogue, w, level, asked, f);
             } catch (const Error &) {
                 // Counted, not hidden: a solver that failed is a figure too.
                 ++f.errors;
@@ -256,9 +263,17 @@ void solveOn(benchmark::State &state, const QString &dataDir, int inputs, int al
 }
 
 // Argument: the alternatives asked for (the window asks for the default).
+Options asking(int alternatives, double timeLimit = kDefaultTimeLimit)
+{
+    Options o;
+    o.alternatives = alternatives;
+    o.timeLimit = timeLimit;
+    return o;
+}
+
 void BM_BestShipped(benchmark::State &state)
 {
-    solveOn(state, QStringLiteral(VESTOR_DATA_DIR), kInputs, int(state.range(0)));
+    solveOn(state, QStringLiteral(VESTOR_DATA_DIR), kInputs, asking(int(state.range(0))));
 }
 
 void BM_BestGenerated(benchmark::State &state)
@@ -266,7 +281,15 @@ void BM_BestGenerated(benchmark::State &state)
     QTemporaryDir dir;
     const int rows = int(state.range(0));
     writeTable(dir.path(), rows, std::uint32_t(rows));
-    solveOn(state, dir.path(), rows > 10000 ? kBigInputs : kInputs, int(state.range(1)));
+    solveOn(state, dir.path(), rows > 10000 ? kBigInputs : kInputs, asking(int(state.range(1))));
+}
+
+// A million items under --time-limit 5: the whole request stays within the limit, plus the load.
+void BM_BestMillion(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    writeTable(dir.path(), kHugeRows, kHugeRows);
+    solveOn(state, dir.path(), kHugeInputs, asking(int(state.range(0)), kHugeTimeLimit));
 }
 
 } // namespace
@@ -280,4 +303,16 @@ BENCHMARK(BM_BestGenerated)
     ->Args({100000, kDefaultAlternatives})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+BENCHMARK(BM_BestMillion)->Arg(kDefaultAlternatives)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The solve waits for its solver in an event loop.
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -28,6 +28,23 @@ int columnOf(int stat)
     return columns[stat];
 }
 
+// The names players give the slots, by the first item type a slot admits.
+QString slotNameOf(const char *type1)
+{
+    static const std::map<QLatin1String, QString> names{
+        {QLatin1String("2hand"), QStringLiteral("Двуручное оружие / доспех")},
+        {QLatin1String("ponogi"), QStringLiteral("Поножи")},
+        {QLatin1String("ring"), QStringLiteral("Кольцо")},
+        {QLatin1String("pojas"), QStringLiteral("Пояс")},
+        {QLatin1String("perchi"), QStringLiteral("Перчатки")},
+        {QLatin1String("helmet"), QStringLiteral("Шлем")},
+        {QLatin1String("amulet"), QStringLiteral("Амулет")},
+        {QLatin1String("lats"), QStringLiteral("Латы")},
+    };
+    const auto it = names.find(QLatin1String(type1));
+    return it == names.end() ? QString::fromLatin1(type1) : it->second;
+}
+
 } // namespace
 
 const std::vector<SlotGroup> &slotGroups()
@@ -40,12 +57,20 @@ const std::vector<SlotGroup> &slotGroups()
             auto it =
                 std::find_if(g.begin(), g.end(), [&](const SlotGroup &x) { return x.type1 == t1 && x.type2 == t2; });
             if (it == g.end())
-                it = g.insert(g.end(), SlotGroup{t1, t2, {}});
+                it = g.insert(g.end(), SlotGroup{t1, t2, slotNameOf(slot.type1), {}});
             it->slotNumbers.push_back(slot.number);
         }
         return g;
     }();
     return groups;
+}
+
+QString slotName(int slotNumber)
+{
+    for (const SlotGroup &g : slotGroups())
+        if (std::find(g.slotNumbers.begin(), g.slotNumbers.end(), slotNumber) != g.slotNumbers.end())
+            return g.name;
+    return {};
 }
 
 std::optional<int> groupOfType(const QString &type)
@@ -189,15 +214,7 @@ StatValues Model::yields(const Counts &counts) const
 
 double Model::shortfall(int stat, double yield) const
 {
-    const double need = inputs_.needed[stat];
-    switch (sense(stat)) {
-    case 1:
-        return std::max(0.0, need - yield);
-    case -1:
-        return std::max(0.0, yield - need);
-    default:
-        return 0;
-    }
+    return vestor::shortfall(vestor::stat(stat), inputs_.needed[stat], yield);
 }
 
 double Model::price(const Counts &counts) const

@@ -21,6 +21,7 @@ using StatValues = std::array<double, kStatCount + 1>;
 struct SlotGroup {
     QString type1;
     QString type2;
+    QString name;                 // what a player calls these slots
     std::vector<int> slotNumbers; // slot numbers in the pick's order
     int capacity() const { return int(slotNumbers.size()); }
 };
@@ -28,6 +29,8 @@ struct SlotGroup {
 // The twelve slots grouped by the item types they admit, in the pick's order.
 const std::vector<SlotGroup> &slotGroups();
 std::optional<int> groupOfType(const QString &type);
+// The player's name of a slot, by its number ("Кольцо" for 6 to 9); empty for no slot.
+QString slotName(int slotNumber);
 
 // What the user asks: the character, the money, the needs, and the items
 // the user insists on or refuses (by record number).

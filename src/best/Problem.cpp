@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <limits>
 
 namespace vestor::best {
 
@@ -13,6 +14,12 @@ namespace {
 
 // Largest whole number a JSON double carries exactly.
 constexpr double kExactLimit = 9007199254740992.0;
+// What a problem may ask at most: slots in a group, sets, seconds.
+constexpr std::int64_t kMostPerGroup = 64;
+constexpr std::int64_t kMostAlternatives = 1000;
+constexpr double kMostSeconds = 86400;
+constexpr std::int64_t kMostWhole = std::int64_t(kExactLimit);
+constexpr std::int64_t kMostInt = std::numeric_limits<int>::max();
 
 QJsonArray numbers(const std::vector<std::int64_t> &values)
 {
@@ -43,13 +50,24 @@ std::int64_t whole(const QJsonValue &v, const char *what)
     return std::int64_t(d);
 }
 
-template <typename T> std::vector<T> wholes(const QJsonValue &v, const char *what)
+// A whole number within [least, most], so that narrowing it loses nothing.
+std::int64_t within(const QJsonValue &v, std::int64_t least, std::int64_t most, const char *what)
+{
+    const std::int64_t n = whole(v, what);
+    if (n < least || n > most)
+        malformed(what);
+    return n;
+}
+
+template <typename T>
+std::vector<T> wholes(const QJsonValue &v, const char *what, std::int64_t least = -kMostWhole,
+                      std::int64_t most = kMostWhole)
 {
     if (!v.isArray())
         malformed(what);
     std::vector<T> out;
     for (const QJsonValue &x : v.toArray())
-        out.push_back(T(whole(x, what)));
+        out.push_back(T(within(x, least, most, what)));
     return out;
 }
 
@@ -91,7 +109,7 @@ Problem Problem::fromJson(const QByteArray &json)
 {
     const QJsonObject o = objectOf(json, "problem");
     Problem p;
-    p.capacities = wholes<int>(o["capacities"], "capacities");
+    p.capacities = wholes<int>(o["capacities"], "capacities", 1, kMostPerGroup);
     for (const QJsonValue &v : o["needs"].toArray()) {
         const auto n = wholes<std::int64_t>(v, "need");
         if (n.size() != 3 || (n[1] != 1 && n[1] != -1) || n[2] < 1)
@@ -100,18 +118,22 @@ Problem Problem::fromJson(const QByteArray &json)
     }
     for (const QJsonValue &v : o["items"].toArray()) {
         const QJsonObject i = v.toObject();
-        Item item{int(whole(i["group"], "group")),   whole(i["price"], "price"),
-                  i["affordable"].toBool(),          int(whole(i["locked"], "locked")),
-                  int(whole(i["beaten"], "beaten")), wholes<std::int64_t>(i["gives"], "gives")};
-        if (item.group < 0 || item.group >= int(p.capacities.size()) || item.gives.size() != p.needs.size())
+        const int group = int(within(i["group"], 0, std::int64_t(p.capacities.size()) - 1, "group"));
+        Item item{group,
+                  within(i["price"], 0, kMostWhole, "price"),
+                  i["affordable"].toBool(),
+                  int(within(i["locked"], 0, p.capacities[group], "locked")),
+                  int(within(i["beaten"], 0, kMostInt, "beaten")),
+                  wholes<std::int64_t>(i["gives"], "gives")};
+        if (item.gives.size() != p.needs.size())
             malformed("item");
         p.items.push_back(std::move(item));
     }
-    p.budget = whole(o["budget"], "budget");
-    p.alternatives = int(whole(o["alternatives"], "alternatives"));
+    p.budget = within(o["budget"], 0, kMostWhole, "budget");
+    p.alternatives = int(within(o["alternatives"], 0, kMostAlternatives, "alternatives"));
     p.timeLimit = o["timeLimit"].toDouble(-1);
-    p.start = wholes<int>(o["start"], "start");
-    if (p.timeLimit <= 0 || (!p.start.empty() && p.start.size() != p.items.size()))
+    p.start = wholes<int>(o["start"], "start", 0, kMostPerGroup);
+    if (!(p.timeLimit > 0 && p.timeLimit <= kMostSeconds) || (!p.start.empty() && p.start.size() != p.items.size()))
         malformed("limits");
     return p;
 }
@@ -122,8 +144,10 @@ QByteArray Answer::toJson() const
     for (const auto &s : sets)
         setList.append(numbers(s));
     QJsonObject o{{"allMet", allMet}, {"proven", proven}, {"gap", gap}, {"sets", setList}};
-    if (moneyNeeded)
+    if (moneyNeeded) {
         o["moneyNeeded"] = double(*moneyNeeded);
+        o["moneyNeededProven"] = moneyNeededProven;
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -136,10 +160,15 @@ Answer Answer::fromJson(const QByteArray &json)
     a.allMet = o["allMet"].toBool();
     a.proven = o["proven"].toBool();
     a.gap = o["gap"].toDouble();
+    if (!(a.gap >= 0 && a.gap <= 1))
+        malformed("gap");
     for (const QJsonValue &v : o["sets"].toArray())
-        a.sets.push_back(wholes<int>(v, "set"));
-    if (o.contains("moneyNeeded"))
-        a.moneyNeeded = whole(o["moneyNeeded"], "moneyNeeded");
+        a.sets.push_back(wholes<int>(v, "set", 0, kMostPerGroup));
+    if (o.contains("moneyNeeded")) {
+        a.moneyNeeded = within(o["moneyNeeded"], 0, kMostWhole, "moneyNeeded");
+        a.moneyNeededProven = o["moneyNeededProven"].toBool();
+    }
+
     return a;
 }
 

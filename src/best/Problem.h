@@ -32,7 +32,8 @@ struct Problem {
     std::vector<int> start; // a known set, counts per item; empty for none
 
     QByteArray toJson() const;
-    // Throws Error on text that is not a well-formed problem.
+    // Throws Error on text that is not a well-formed problem: every number is
+    // checked against what it may be before it is narrowed.
     static Problem fromJson(const QByteArray &json);
 };
 
@@ -43,6 +44,7 @@ struct Answer {
     double gap = 0; // relative distance to the proven bound when not proven
     std::vector<std::vector<int>> sets;
     std::optional<std::int64_t> moneyNeeded; // scaled, when closest and more money would do
+    bool moneyNeededProven = false;          // the least such money, not only enough
 
     QByteArray toJson() const;
     static Answer fromJson(const QByteArray &json);

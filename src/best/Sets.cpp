@@ -4,6 +4,7 @@
 #include "engine/Number.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vestor::best {
 
@@ -20,7 +21,8 @@ std::vector<SetItem> bySlot(const Model &model, const Counts &counts)
     for (int g = 0; g < int(perGroup.size()); ++g)
         for (int k = 0; k < int(perGroup[g].size()); ++k) {
             const Item &item = model.items()[perGroup[g][k]];
-            out.push_back({slotGroups()[g].slotNumbers.at(k), item.record, item.name, item.type, item.price});
+            const int slot = slotGroups()[g].slotNumbers.at(k);
+            out.push_back({slot, slotGroups()[g].name, item.record, item.name, item.type, item.price});
         }
     std::stable_sort(out.begin(), out.end(), [](const SetItem &a, const SetItem &b) { return a.slot > b.slot; });
     return out;
@@ -75,6 +77,28 @@ double ItemSet::relativeShortfall(const Model &model) const
     for (int stat : model.needStats())
         sum += shortBy[stat] / std::abs(model.inputs().needed[stat]);
     return sum;
+}
+
+double ItemSet::totalShortfall() const
+{
+    double sum = 0;
+    for (double s : shortBy)
+        sum += s;
+    return sum;
+}
+
+double ItemSet::variants() const
+{
+    // Choosing `count` of `m` alike items, repeats allowed: C(m + count - 1, count) ways.
+    double product = 1;
+    for (const Alike &a : alike) {
+        const double m = double(a.items.size());
+        double ways = 1;
+        for (int k = 1; k <= a.count; ++k)
+            ways = ways * (m + k - 1) / k;
+        product *= std::round(ways);
+    }
+    return product;
 }
 
 ItemSet checkedSet(const Model &model, const Counts &counts)

@@ -11,10 +11,18 @@ namespace vestor::best {
 
 struct SetItem {
     int slot = 0;
+    QString slotName;
     std::int64_t record = 0;
     QString name;
     QString type;
     double price = 0;
+};
+
+// Items of one slot group, price and amounts of every needed stat: any of
+// them does in the set what the one it holds does.
+struct Alike {
+    std::vector<int> items; // Model::items() indices, the one in the set first
+    int count = 0;          // how many of them the set holds
 };
 
 // A set as the user sees it: items by slot (empty slots left out), total,
@@ -24,10 +32,15 @@ struct ItemSet {
     Counts counts;
     double total = 0;
     StatValues yields{};
-    StatValues shortBy{}; // 0 where the need is met
+    StatValues shortBy{};     // 0 where the need is met
+    std::vector<Alike> alike; // only kinds with more than one item
     bool meetsAll() const;
     // The sum over unmet needs of shortfall / |needed|.
     double relativeShortfall(const Model &model) const;
+    // The sum of the shortfalls, in the stats' own units.
+    double totalShortfall() const;
+    // How many equally good sets this one stands for, itself included.
+    double variants() const;
 };
 
 // A need that no set allowed for this race and level meets at any price.

@@ -37,26 +37,13 @@ public:
 
     qint64 size() const { return size_; }
 
-    // Up to `length` bytes from `offset`, fewer at the end of the file;
-    // valid until the next read.
-    QByteArrayView read(qint64 offset, qint64 length)
-    {
-        buffer_.resize(qsizetype(std::max<qint64>(0, std::min(length, size_ - offset))));
-        qint64 done = 0;
-        if (file_.seek(offset))
-            while (done < buffer_.size()) {
-                const qint64 got = file_.read(buffer_.data() + done, buffer_.size() - done);
-                if (got <= 0)
-                    break;
-                done += got;
-            }
-        return QByteArrayView(buffer_.constData(), done);
-    }
+    // Up to `length` bytes from `offset` into `buffer`, fewer at the end of
+    // the file. Reads of several threads at once do not disturb each other.
+    QByteArrayView read(qint64 offset, qint64 length, QByteArray &buffer) const;
 
 private:
     QFile file_;
     qint64 size_;
-    QByteArray buffer_;
 };
 
 } // namespace vestor

@@ -52,6 +52,23 @@ qint64 openRegularFile(QFile &file, const QString &path, const QString &what)
     return qint64(st.st_size);
 }
 
+QByteArrayView TableFile::read(qint64 offset, qint64 length, QByteArray &buffer) const
+{
+    buffer.resize(qsizetype(std::max<qint64>(0, std::min(length, size_ - offset))));
+    qint64 done = 0;
+    while (done < buffer.size()) {
+        const ssize_t got =
+            ::pread(file_.handle(), buffer.data() + done, std::size_t(buffer.size() - done), off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    buffer.resize(qsizetype(done));
+    return QByteArrayView(buffer.constData(), done);
+}
+
 Error damagedTable(const QString &fileName, const QString &reason)
 {
     return Error(QStringLiteral("The item table %1 is damaged: %2").arg(fileName, reason));

@@ -7,12 +7,16 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace vestor {
 
@@ -212,7 +216,20 @@ constexpr char kLiveRecord = ' ';
 constexpr char kDeletedRecord = '*';
 constexpr qint64 kBlockBytes = 4 << 20; // read at once; progress is told once per block
 
-// Reads the records after the header, in file order, into a store.
+// Parts of the record range read side by side: as asked, else one per core
+// for tables big enough to gain from it, never more than the records.
+int partCount(const DbfHeader &header, int threads)
+{
+    constexpr qint64 kBytesPerPart = 8 << 20;
+    if (threads <= 0) {
+        const qint64 bytes = qint64(header.recordCount) * header.recordLength;
+        threads = int(std::clamp<qint64>(bytes / kBytesPerPart, 1, std::max(1u, std::thread::hardware_concurrency())));
+    }
+    return int(std::clamp<std::int64_t>(header.recordCount, 1, threads));
+}
+
+// Reads ranges of the records after the header, in file order, into stores.
+// Every range is read by the same checks; nothing here changes while reading.
 class RecordReader
 {
 public:
@@ -222,25 +239,27 @@ public:
     {
     }
 
-    std::shared_ptr<const ItemStore> read(TableFile &file, ItemStore::Builder &store, const LoadProgress &progress)
+    // Records [first, end) into `store`, block by block; `blockRead(bytes)`
+    // before each block but the first is told the bytes of the one before.
+    // Stops early, its work wasted, once `stop()` is true.
+    template <typename BlockRead, typename Stop>
+    void read(const TableFile &file, std::uint32_t first, std::uint32_t end, ItemStore::Builder &store,
+              BlockRead &&blockRead, Stop &&stop) const
     {
         const std::uint32_t perBlock = std::max<std::uint32_t>(1, std::uint32_t(kBlockBytes / header_.recordLength));
-        for (std::uint32_t first = 0; first < header_.recordCount; first += perBlock) {
-            const qint64 offset = header_.headerLength + qint64(first) * header_.recordLength;
-            if (progress)
-                progress(offset, file.size());
-            const std::uint32_t count = std::min(perBlock, header_.recordCount - first);
-            const QByteArrayView block = file.read(offset, qint64(count) * header_.recordLength);
+        QByteArray buffer;
+        for (std::uint32_t at = first; at < end && !stop(); at += perBlock) {
+            const std::uint32_t count = std::min(perBlock, end - at);
+            const qint64 offset = header_.headerLength + qint64(at) * header_.recordLength;
+            const QByteArrayView block = file.read(offset, qint64(count) * header_.recordLength, buffer);
             for (std::uint32_t i = 0; i < count; ++i)
-                readRecord(block, first + i, i, store);
+                readRecord(block, at + i, i, store);
+            blockRead(qint64(count) * header_.recordLength);
         }
-        if (progress)
-            progress(file.size(), file.size());
-        return store.finish();
     }
 
 private:
-    void readRecord(QByteArrayView block, std::uint32_t record, std::uint32_t inBlock, ItemStore::Builder &store)
+    void readRecord(QByteArrayView block, std::uint32_t record, std::uint32_t inBlock, ItemStore::Builder &store) const
     {
         const qsizetype at = qsizetype(inBlock) * header_.recordLength;
         if (block.size() < at + header_.recordLength)
@@ -260,7 +279,7 @@ private:
         });
     }
 
-    void readField(const Source &s, QByteArrayView field, std::uint32_t record, ItemStore::Builder::Row &row)
+    void readField(const Source &s, QByteArrayView field, std::uint32_t record, ItemStore::Builder::Row &row) const
     {
         if (s.kind == ColumnKind::String) {
             row.text([&](std::string &out) { codePage_.decodeText(trimText(field), out); });
@@ -294,24 +313,69 @@ private:
 };
 
 // The header of the open table, checked.
-DbfHeader readHeader(TableFile &file, const QString &fileName)
+DbfHeader readHeader(const TableFile &file, const QString &fileName)
 {
-    QByteArray head = file.read(0, kFileHeaderSize).toByteArray();
+    QByteArray head;
+    file.read(0, kFileHeaderSize, head);
     if (head.size() == kFileHeaderSize && le16(head, 8) > kFileHeaderSize)
-        head = file.read(0, le16(head, 8)).toByteArray();
+        file.read(0, le16(head, 8), head);
     return checkDbfHeader(head, std::uint64_t(file.size()), fileName);
 }
 
 } // namespace
 
 std::shared_ptr<const ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
-                                              const LoadProgress &progress)
+                                              const LoadProgress &progress, int threads)
 {
     TableFile file(path);
     const DbfHeader header = readHeader(file, QFileInfo(path).fileName());
-    RecordReader reader(path, header, mapColumns(header, declared));
-    ItemStore::Builder store(declared, typeColumnOf(declared), header.recordCount); // checked against the size
-    return reader.read(file, store, progress);
+    const RecordReader reader(path, header, mapColumns(header, declared));
+    const int typeColumn = typeColumnOf(declared);
+    const std::uint32_t records = header.recordCount; // checked against the size
+    const int parts = partCount(header, threads);
+    const auto bound = [&](int part) { return std::uint32_t(std::uint64_t(records) * std::uint64_t(part) / parts); };
+
+    // The first part is read here, and tells the progress of them all; the
+    // others are read beside it. A part stops once one before it has failed:
+    // the fault to report is the first in the file.
+    std::vector<ItemStore::Builder> stores;
+    stores.reserve(std::size_t(parts));
+    for (int part = 0; part < parts; ++part)
+        stores.emplace_back(declared, typeColumn, part == 0 ? records : bound(part + 1) - bound(part));
+    std::vector<std::exception_ptr> faults(static_cast<std::size_t>(parts));
+    std::atomic<int> firstFault{parts};
+    std::atomic<qint64> bytesRead{header.headerLength};
+    const auto readPart = [&](int part, const auto &blockRead) {
+        try {
+            reader.read(file, bound(part), bound(part + 1), stores[std::size_t(part)], blockRead,
+                        [&] { return firstFault.load() < part; });
+        } catch (...) {
+            faults[std::size_t(part)] = std::current_exception();
+            for (int was = firstFault.load(); part < was && !firstFault.compare_exchange_weak(was, part);)
+                ;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < parts; ++part)
+        helpers.emplace_back([&, part] { readPart(part, [&](qint64 bytes) { bytesRead += bytes; }); });
+    if (progress)
+        progress(bytesRead, file.size());
+    readPart(0, [&](qint64 bytes) {
+        if (progress)
+            progress(bytesRead += bytes, file.size());
+        else
+            bytesRead += bytes;
+    });
+    for (std::thread &helper : helpers)
+        helper.join();
+    for (const std::exception_ptr &fault : faults)
+        if (fault)
+            std::rethrow_exception(fault);
+    for (int part = 1; part < parts; ++part)
+        stores.front().append(std::move(stores[std::size_t(part)]));
+    if (progress)
+        progress(file.size(), file.size());
+    return stores.front().finish();
 }
 
 } // namespace vestor

@@ -49,9 +49,12 @@ using LoadProgress = std::function<void(qint64 bytesRead, qint64 bytesTotal)>;
 // Loads the dBase table at `path`: RECNO, the record's position in the file,
 // then the declared columns (checked by name and kind). Deleted records are
 // skipped; text is decoded and stripped of its padding; blank numbers become
-// null. The file is read once, front to back. Throws Error on any fault,
+// null. The file is read once; its record range is split in `threads`
+// parts read side by side (0: one per core when the table is big enough to
+// gain), with the same store and the same faults as one reading it all.
+// Throws Error on any fault, the first in the file when there are several,
 // including a file that is not a regular file.
 std::shared_ptr<const ItemStore> loadDbfTable(const QString &path, std::span<const ItemColumn> declared,
-                                              const LoadProgress &progress = {});
+                                              const LoadProgress &progress = {}, int threads = 0);
 
 } // namespace vestor

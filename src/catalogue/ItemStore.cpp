@@ -46,12 +46,17 @@ std::vector<double> &ItemStore::widen(Column &c)
     return c.doubles;
 }
 
+void ItemStore::checkTextSize(int column, std::size_t bytes) const
+{
+    if (bytes > std::numeric_limits<std::uint32_t>::max())
+        throw Error(QStringLiteral("The item table is too large: the texts of column %1 exceed 4 GB")
+                        .arg(QString::fromLatin1(columns_[column].name)));
+}
+
 void ItemStore::endText(int column, std::size_t start)
 {
     Column &c = columns_[column];
-    if (c.chars.size() > std::numeric_limits<std::uint32_t>::max())
-        throw Error(QStringLiteral("The item table is too large: the texts of column %1 exceed 4 GB")
-                        .arg(QString::fromLatin1(c.name)));
+    checkTextSize(column, c.chars.size());
     const auto row = std::uint32_t(c.spans.size());
     c.spans.emplace_back(std::uint32_t(start), std::uint32_t(c.chars.size() - start));
     if (column == typeColumn_)
@@ -64,11 +69,50 @@ ItemStore::Builder::Builder(std::span<const ItemColumn> declared, int typeColumn
     store_->reserve(expectedRows);
 }
 
+void ItemStore::Builder::checkRowCount(std::size_t rows) const
+{
+    if (rows > std::numeric_limits<std::uint32_t>::max())
+        throw Error(QStringLiteral("The item table is too large: it holds more than 4294967295 rows"));
+}
+
 void ItemStore::Builder::startRow(std::int64_t recno)
 {
-    if (store_->recno_.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw Error(QStringLiteral("The item table is too large: it holds more than 4294967295 rows"));
+    checkRowCount(store_->recno_.size() + 1);
     store_->recno_.push_back(recno);
+}
+
+void ItemStore::Builder::append(Builder &&part)
+{
+    ItemStore &to = *store_;
+    const ItemStore &from = *part.store_;
+    checkRowCount(to.recno_.size() + from.recno_.size());
+    const auto firstRow = std::uint32_t(to.recno_.size());
+    to.recno_.insert(to.recno_.end(), from.recno_.begin(), from.recno_.end());
+    for (std::size_t c = 1; c < to.columns_.size(); ++c) {
+        Column &a = to.columns_[c];
+        const Column &b = from.columns_[c];
+        if (a.text) {
+            const std::size_t start = a.chars.size();
+            to.checkTextSize(int(c), start + b.chars.size());
+            a.chars += b.chars;
+            for (const auto &[at, length] : b.spans)
+                a.spans.emplace_back(std::uint32_t(start + at), length);
+        } else if (a.wide || b.wide) {
+            std::vector<double> &doubles = widen(a);
+            if (b.wide)
+                doubles.insert(doubles.end(), b.doubles.begin(), b.doubles.end());
+            else
+                doubles.insert(doubles.end(), b.floats.begin(), b.floats.end());
+        } else {
+            a.floats.insert(a.floats.end(), b.floats.begin(), b.floats.end());
+        }
+    }
+    // The part's type codes renumbered as they first appear, as one builder would have.
+    if (to.typeColumn_ >= 0) {
+        Codes &codes = *to.codes_[to.typeColumn_];
+        for (std::uint32_t row = 0; row < from.rowCount(); ++row)
+            codes.add(from.text(from.typeColumn_, row), firstRow + row);
+    }
 }
 
 void ItemStore::Builder::endRow(int columnsGiven) const

@@ -105,6 +105,7 @@ private:
             widen(c).push_back(v);
     }
     void endText(int column, std::size_t start);
+    void checkTextSize(int column, std::size_t bytes) const;
     static std::vector<double> &widen(Column &c);
 
     std::vector<Column> columns_;
@@ -151,10 +152,16 @@ public:
         endRow(row.next_);
     }
 
+    // Appends the rows `part` was given: a load split into ranges of records
+    // fills one builder per range, and the first gathers the rest in file order.
+    // The store is the same as if one builder had been given every row.
+    void append(Builder &&part);
+
     std::shared_ptr<const ItemStore> finish() { return std::move(store_); }
 
 private:
     void startRow(std::int64_t recno);
+    void checkRowCount(std::size_t rows) const;
     void endRow(int columnsGiven) const;
     std::shared_ptr<ItemStore> store_;
 };

@@ -8,6 +8,9 @@
 #include "cli/Pick.h"
 #include "engine/TextWindow.h"
 
+#include <QJsonArray>
+#include <chrono>
+
 namespace vestor::cli {
 
 namespace {
@@ -22,6 +25,7 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
     for (const SetItem &i : set.items)
         items.append(OrderedJsonObject()
                          .add(QStringLiteral("slot"), i.slot)
+                         .add(QStringLiteral("slotName"), i.slotName)
                          .add(QStringLiteral("record"), double(i.record))
                          .add(QStringLiteral("name"), i.name)
                          .add(QStringLiteral("type"), i.type)
@@ -32,11 +36,21 @@ OrderedJsonObject setJson(const Model &model, const ItemSet &set)
     for (int s : model.needStats())
         if (set.shortBy[s] > 0)
             shortBy.add(statName(s), set.shortBy[s]);
+    QJsonArray alike;
+    for (const Alike &a : set.alike) {
+        QJsonArray names;
+        for (int i : a.items)
+            names.append(model.items()[i].name);
+        alike.append(names);
+    }
     return OrderedJsonObject()
         .add(QStringLiteral("items"), items)
         .add(QStringLiteral("total"), inCents(set.total))
         .add(QStringLiteral("yields"), yields)
-        .add(QStringLiteral("short"), shortBy);
+        .add(QStringLiteral("short"), shortBy)
+        .add(QStringLiteral("shortTotal"), set.totalShortfall())
+        .add(QStringLiteral("variants"), set.variants())
+        .add(QStringLiteral("alike"), alike);
 }
 
 OrderedJsonObject resultJson(const Model &model, const Result &r)
@@ -52,11 +66,15 @@ OrderedJsonObject resultJson(const Model &model, const Result &r)
     OrderedJsonObject o;
     o.add(QStringLiteral("mode"), r.allMet ? QStringLiteral("all-met") : QStringLiteral("closest"))
         .add(QStringLiteral("proven"), r.proven)
-        .add(QStringLiteral("gap"), r.gap)
+        .add(QStringLiteral("gap"), r.gapKnown ? QJsonValue(r.gap) : QJsonValue())
+        .add(QStringLiteral("doubts"), QJsonArray::fromStringList(r.doubts))
+        .add(QStringLiteral("alternativesAsked"), r.alternativesAsked)
+        .add(QStringLiteral("alternativesFound"), r.alternativesFound())
         .add(QStringLiteral("sets"), sets)
         .add(QStringLiteral("unreachable"), unreachable);
     if (r.moneyNeeded)
-        o.add(QStringLiteral("moneyNeeded"), inCents(*r.moneyNeeded));
+        o.add(QStringLiteral("moneyNeeded"), inCents(*r.moneyNeeded))
+            .add(QStringLiteral("moneyNeededProven"), r.moneyNeededProven);
     return o;
 }
 
@@ -73,11 +91,14 @@ Inputs inputsOf(const TextWindow &window, const Options &options)
 
 QByteArray bestPick(Catalogue &catalogue, const Options &options)
 {
+    // The time limit counts from here: the model, the pick's set and the solve share it.
+    const auto requested = std::chrono::steady_clock::now();
     const TextWindow window = windowOf(options);
     const Model model(catalogue.table1.rows(), inputsOf(window, options));
     best::Options solving;
     solving.alternatives = options.alternatives;
     solving.timeLimit = options.timeLimit;
+    solving.requested = requested;
     solving.start = greedyRecords(catalogue, window);
     const Result result = solve(model, solving);
     if (!options.json) {

@@ -114,19 +114,21 @@ QString helpText()
                   QStringLiteral("find the best set instead: the cheapest set that meets every need within the money, "
                                  "or the closest when none does, proven by a solver (vestor-solve, Vestor's "
                                  "internal worker); with --json one object: {\"mode\": \"all-met\" or \"closest\", "
-                                 "\"proven\", \"gap\", \"sets\": [{\"items\", \"total\", \"yields\", "
-                                 "\"short\"}, ...], \"unreachable\", \"moneyNeeded\" when more money would do}"),
+                                 "\"proven\", \"gap\", \"doubts\", \"sets\": [{\"items\", \"total\", \"yields\", "
+                                 "\"short\", ...}, ...], \"unreachable\", \"moneyNeeded\" and \"moneyNeededProven\" "
+                                 "when more money would do}"),
                   QStringLiteral("vestor-pick --best --money 2000 --need Sila=20 --json")) +
            option("--alternatives K",
-                  QStringLiteral("with --best: up to K further sets, in the same order, none holding an earlier "
-                                 "one (default: 4)")) +
+                  QStringLiteral("with --best: up to K further sets, in the same order, each holding something "
+                                 "no earlier one holds (default: 4)")) +
            option("--lock N",
                   QStringLiteral("with --best: item N (its record number in Subjects.DBF, from 1, deleted records "
                                  "counted) is in every set; repeat to lock it again or lock more")) +
            option("--exclude N", QStringLiteral("with --best: item N is in no set; repeat for more")) +
            option("--time-limit S",
-                  QStringLiteral("with --best: the most the search may take, in seconds (default: 10); when it "
-                                 "is reached, the best set found so far and its proven gap")) +
+                  QStringLiteral("with --best: the most the whole request may take after loading the table, in "
+                                 "seconds (default: 10); when it is reached, the best set found so far, unproven, "
+                                 "with its gap")) +
            option("--greedy", QStringLiteral("with --best: the pick's set beside it, as \"greedy\"")) +
            option("--encoding ENC",
                   QStringLiteral("utf-8 (default) or cp1251: the encoding of the report and of "

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <cstdlib>
 
 namespace vestor {
 
@@ -102,6 +103,13 @@ QString integerText(double wholeNumber)
     if (std::fabs(wholeNumber) < 9.0e18)
         return QString::number(static_cast<qint64>(wholeNumber));
     return QString::number(wholeNumber, 'f', 0);
+}
+
+QString counted(long long n, const char *one, const char *few, const char *many)
+{
+    const long long tens = std::llabs(n) % 100, units = tens % 10;
+    const char *noun = (tens >= 11 && tens <= 14) ? many : units == 1 ? one : (units >= 2 && units <= 4) ? few : many;
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(noun));
 }
 
 } // namespace vestor

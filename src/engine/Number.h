@@ -14,6 +14,11 @@ double strToFloat(const QString &text);
 // exponent form only beyond 15 integer digits or nearer zero than 0.00001.
 QString formatGeneral(double value);
 
+// A count with its noun in the Russian form the number takes: `one` for 1,
+// 21, 101 ("1 вещь"), `few` for 2-4, 22-24 ("2 вещи"), `many` for the rest,
+// 11-14 included ("5 вещей", "12 вещей").
+QString counted(long long n, const char *one, const char *few, const char *many);
+
 // A whole number as decimal text, e.g. for a result field.
 QString integerText(double wholeNumber);
 

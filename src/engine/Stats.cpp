@@ -2,6 +2,8 @@
 
 #include "catalogue/Columns.h"
 
+#include <algorithm>
+
 namespace vestor {
 
 namespace {
@@ -54,6 +56,15 @@ const Stat *statByName(const QString &name)
         if (name.compare(QLatin1String(s.name), Qt::CaseInsensitive) == 0)
             return &s;
     return nullptr;
+}
+
+double shortfall(const Stat &s, double need, double yield)
+{
+    if (need > 0)
+        return std::max(0.0, need - yield);
+    if (need < 0 && s.mayBeNegative)
+        return std::max(0.0, yield - need);
+    return 0;
 }
 
 } // namespace vestor

@@ -27,6 +27,11 @@ struct Stat {
 
 inline constexpr double kScaleUnit = 2.5;
 
+// How far `yield` misses the need of `s`, 0 when met: a positive need is
+// reached from below; a negative one, where the stat may be negative, is a
+// most that the yield stays at or below; 0 is no need.
+double shortfall(const Stat &s, double need, double yield);
+
 // Indexed by stat index - 1; kStatCount (the catalogue's) is their number.
 const std::array<Stat, kStatCount> &stats();
 // The stat with index 1..18.

@@ -246,9 +246,8 @@ void BestWindow::showResult(const Result &result)
     const QSignalBlocker quiet(alternatives_);
     alternatives_->clear();
     for (int k = 0; k < int(result.sets.size()); ++k)
-        alternatives_->addItem(
-            QStringLiteral("%1: %2").arg(k == 0 ? QStringLiteral("Лучший") : QStringLiteral("Другой %1").arg(k),
-                                         formatGeneral(result.sets[k].total)));
+        alternatives_->addItem(k == 0 ? QStringLiteral("Лучший: %1").arg(formatGeneral(result.sets[k].total))
+                                      : alternativeHeading(result, k));
     alternatives_->setCurrentRow(0);
     showSet(0);
 }

@@ -3,6 +3,7 @@
 #include "catalogue/DbfWriter.h"
 #include "catalogue/Error.h"
 #include "catalogue/ItemCsv.h"
+#include "engine/Number.h"
 #include "engine/Picker.h"
 #include "engine/Stats.h"
 #include "shell/ErrorBox.h"
@@ -34,7 +35,7 @@ const QString CatalogueWindow::kTitle = QStringLiteral("Каталог веще�
 
 namespace {
 
-constexpr int kSearchDelayMs = 250; // a name search waits for the typing to pause
+constexpr int kSearchDelayMs = 200; // a name search waits for the typing to pause
 const QSize kFirstSize(1000, 600);
 // Column widths that fit what the columns hold: names are long, amounts short.
 constexpr int kAmountWidth = 72;
@@ -173,7 +174,8 @@ void CatalogueWindow::useDesktopDialogs()
     };
     askImport = [this](int rows) {
         QMessageBox box(QMessageBox::Question, kTitle,
-                        QStringLiteral("В файле %1 вещей. Заменить ими весь каталог или добавить в конец?").arg(rows),
+                        QStringLiteral("В файле %1. Заменить ими весь каталог или добавить в конец?")
+                            .arg(counted(rows, "вещь", "вещи", "вещей")),
                         QMessageBox::Cancel, this);
         QAbstractButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
         QAbstractButton *append = box.addButton(QStringLiteral("Добавить"), QMessageBox::AcceptRole);

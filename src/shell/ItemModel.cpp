@@ -97,7 +97,7 @@ int ItemModel::viewColumn(const char *name)
 
 // ---- the model ----
 
-ItemModel::ItemModel(QObject *parent) : QAbstractTableModel(parent) {}
+ItemModel::ItemModel(QObject *parent) : QAbstractTableModel(parent) { startFolding(); }
 
 void ItemModel::setRows(const ItemRows &rows)
 {
@@ -110,6 +110,7 @@ void ItemModel::setRows(const ItemRows &rows)
     order_.resize(std::size_t(base_.rowCount()));
     std::iota(order_.begin(), order_.end(), Id(0));
     endResetModel();
+    startFolding();
     rebuild();
 }
 

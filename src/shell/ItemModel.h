@@ -14,7 +14,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -110,8 +113,14 @@ private:
     // A number cell; NaN for a blank one.
     double number(Id id, int column) const;
     bool passes(Id id) const;
+    bool nameMatches(Id id) const;
     // Puts the shown rows in alphabetical order of `column`, letter case aside.
     void sortByText(int column);
+    // By the names folded once per load; false when an edit touches the names.
+    bool sortByName();
+    struct FoldedColumn;
+    void startFolding();
+    const FoldedColumn &foldedNames() const;
     void rebuild();
     Id newRow(const Row &values);
 
@@ -132,6 +141,8 @@ private:
     struct {
         QByteArray type, race, available;
     } codes_; // the filter's codes as the loaded rows hold them
+    std::u16string foldedFilterName_;
+    std::shared_future<std::shared_ptr<const FoldedColumn>> names_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool readOnly_ = false;

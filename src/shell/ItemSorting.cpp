@@ -2,9 +2,12 @@
 #include "shell/ItemModel.h"
 
 #include <QStringDecoder>
+#include <QThreadPool>
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <memory>
 
 namespace vestor {
 
@@ -33,10 +36,7 @@ bool ItemModel::passes(Id id) const
         return false;
     if (f.available && !(raceAllows(codes_.available) && levelAllows(f.available->second)))
         return false;
-    if (f.name.isEmpty())
-        return true;
-    const std::string_view name = utf8(id, kNameColumn, hold);
-    return QString::fromUtf8(name.data(), qsizetype(name.size())).contains(f.name, Qt::CaseInsensitive);
+    return f.name.isEmpty() || nameMatches(id);
 }
 
 namespace {
@@ -64,6 +64,22 @@ void sortBy(std::vector<std::uint32_t> &ids, Qt::SortOrder order, const KeyOf &k
 
 namespace {
 
+// Folds UTF-16 in place as QString's case-insensitive search folds it:
+// character by character, a surrogate pair as one.
+void foldCase(QChar *c, QChar *end)
+{
+    for (; c != end; ++c) {
+        if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate()) {
+            const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(c[0], c[1]));
+            c[0] = QChar(QChar::highSurrogate(folded));
+            c[1] = QChar(QChar::lowSurrogate(folded));
+            ++c;
+        } else if (!c->isSurrogate()) {
+            *c = c->toCaseFolded();
+        }
+    }
+}
+
 // Texts folded to one letter case, as UTF-16, one after another.
 struct FoldedTexts {
     std::vector<char16_t> units;
@@ -75,9 +91,7 @@ struct FoldedTexts {
         units.resize(at + utf8.size()); // never more UTF-16 units than UTF-8 bytes
         auto *first = reinterpret_cast<QChar *>(units.data() + at);
         QChar *end = decoder.appendToBuffer(first, QByteArrayView(utf8.data(), qsizetype(utf8.size())));
-        for (QChar *c = first; c != end; ++c)
-            if (!c->isSurrogate())
-                *c = c->toCaseFolded();
+        foldCase(first, end);
         units.resize(at + std::size_t(end - first));
         start.push_back(std::uint32_t(units.size()));
     }
@@ -131,8 +145,86 @@ std::vector<std::uint32_t> alphabeticalOrder(const FoldedTexts &texts)
 
 } // namespace
 
+// The loaded rows' texts of one column folded to one letter case, and their
+// alphabetical order: made once per load, off the window's thread, so that a
+// search or a sort at a million rows reads these instead of decoding every row.
+struct ItemModel::FoldedColumn {
+    FoldedTexts texts;                // by loaded row
+    std::vector<std::uint32_t> order; // loaded rows alphabetically, equal texts in file order
+    std::vector<std::uint32_t> rank;  // by loaded row; equal texts share one
+};
+
+void ItemModel::startFolding()
+{
+    auto promise = std::make_shared<std::promise<std::shared_ptr<const FoldedColumn>>>();
+    names_ = promise->get_future().share();
+    // The pool is waited for when the program ends; the rows are kept alive by the copy.
+    QThreadPool::globalInstance()->start([promise, rows = base_] {
+        auto folded = std::make_shared<FoldedColumn>();
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        for (int row = 0; row < rows.rowCount(); ++row)
+            folded->texts.add(rows.utf8(kNameColumn, row), decoder);
+        folded->order = alphabeticalOrder(folded->texts);
+        folded->rank.resize(folded->order.size());
+        std::uint32_t rank = 0;
+        for (std::size_t k = 0; k < folded->order.size(); ++k) {
+            if (k > 0 && folded->texts.text(folded->order[k]) != folded->texts.text(folded->order[k - 1]))
+                ++rank;
+            folded->rank[folded->order[k]] = rank;
+        }
+        promise->set_value(std::move(folded));
+    });
+}
+
+const ItemModel::FoldedColumn &ItemModel::foldedNames() const
+{
+    // Made since the rows came: only a search or sort in the first moments waits for it.
+    return *names_.get();
+}
+
+bool ItemModel::nameMatches(Id id) const
+{
+    if (!isAdded(id) && !isChanged(id, kNameColumn))
+        return foldedNames().texts.text(id).find(foldedFilterName_) != std::u16string_view::npos;
+    QByteArray hold;
+    const std::string_view name = utf8(id, kNameColumn, hold);
+    return QString::fromUtf8(name.data(), qsizetype(name.size())).contains(filter_.name, Qt::CaseInsensitive);
+}
+
+bool ItemModel::sortByName()
+{
+    if (changedInColumn_[kNameColumn] || !added_.empty())
+        return false;
+    const FoldedColumn &names = foldedNames();
+    std::vector<char> shown(names.order.size());
+    for (Id id : shown_)
+        shown[id] = 1;
+    std::vector<Id> sorted;
+    sorted.reserve(shown_.size());
+    if (sortOrder_ == Qt::AscendingOrder) {
+        for (std::uint32_t row : names.order)
+            if (shown[row])
+                sorted.push_back(row);
+    } else {
+        // Runs of equal names from the last, each run still in file order.
+        for (std::size_t end = names.order.size(); end > 0;) {
+            std::size_t begin = end - 1;
+            while (begin > 0 && names.rank[names.order[begin - 1]] == names.rank[names.order[end - 1]])
+                --begin;
+            for (std::size_t k = begin; k < end; ++k)
+                if (shown[names.order[k]])
+                    sorted.push_back(names.order[k]);
+            end = begin;
+        }
+    }
+    shown_.swap(sorted);
+    return true;
+}
+
 void ItemModel::sortByText(int column)
 {
+    if (column == kNameColumn && sortByName())
+        return;
     FoldedTexts texts;
     QStringDecoder decoder(QStringDecoder::Utf8);
     QByteArray hold;
@@ -160,6 +252,9 @@ void ItemModel::sortByText(int column)
 
 void ItemModel::rebuild()
 {
+    QString name = filter_.name;
+    foldCase(name.begin(), name.end());
+    foldedFilterName_ = name.toStdU16String();
     beginResetModel();
     shown_.clear();
     const bool all = filter_.type.isEmpty() && filter_.race.isEmpty() && filter_.maxLevel <= 0 &&

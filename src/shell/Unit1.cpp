@@ -233,6 +233,24 @@ void TForm1::Button1Click()
 {
     characters_->rememberLastPick();
     picker_->Button1Click();
+    markUnmetResults();
+}
+
+void TForm1::markUnmetResults()
+{
+    // Red where the set leaves a need short; the report itself stays as it is.
+    for (const vestor::Stat &s : vestor::stats()) {
+        bool needed = false, given = false;
+        const double need = neededText(s.index).toDouble(&needed);
+        const double yield = resultText(s.index).toDouble(&given);
+        QLineEdit *field = resultEdits_[s.index];
+        QPalette palette = field->palette();
+        const bool isShort = needed && given && vestor::shortfall(s, need, yield) > 0;
+        palette.setColor(QPalette::Text,
+                         isShort ? QColor(0xc0, 0, 0) : QApplication::palette(field).color(QPalette::Text));
+        field->setPalette(palette);
+        field->setToolTip(isShort ? QStringLiteral("Меньше нужного: нужно %1").arg(neededText(s.index)) : QString());
+    }
 }
 
 void TForm1::ComboBox1Change()

@@ -59,6 +59,8 @@ public:
     void FormCreate(const QString &programPath, int splashMs = 1500);
     void Timer1Timer();
     void Button1Click();
+    // Draws red the result fields whose stat falls short of its need.
+    void markUnmetResults();
     void ComboBox1Change();
     void ComboBox2Change();
     // Opens the catalogue window, or brings it forward.

@@ -11,6 +11,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 namespace besttest {
@@ -66,6 +68,40 @@ inline QStringList names(const vestor::best::ItemSet &set)
     for (const auto &i : set.items)
         out << i.name;
     return out;
+}
+
+// Every set the slots admit, as counts of model items.
+inline std::vector<vestor::best::Counts> everySet(const vestor::best::Model &model)
+{
+    std::vector<vestor::best::Counts> sets{{}};
+    for (int g = 0; g < int(vestor::best::slotGroups().size()); ++g) {
+        std::vector<vestor::best::Counts> grown;
+        for (const vestor::best::Counts &base : sets) {
+            // Add up to `capacity` items of group g, in non-decreasing index order.
+            std::function<void(vestor::best::Counts, int, int)> add = [&](vestor::best::Counts c, int from, int room) {
+                grown.push_back(c);
+                for (int i = from; room > 0 && i < int(model.items().size()); ++i)
+                    if (model.items()[i].group == g) {
+                        vestor::best::Counts more = c;
+                        ++more[i];
+                        add(more, i, room - 1);
+                    }
+            };
+            add(base, 0, vestor::best::slotGroups()[g].capacity());
+        }
+        sets = std::move(grown);
+    }
+    return sets;
+}
+
+// (meets all ? 0 : 1, relative shortfall, price): smaller is better.
+inline std::tuple<int, double, double> key(const vestor::best::Model &model, const vestor::best::Counts &counts)
+{
+    const vestor::best::StatValues y = model.yields(counts);
+    double shortfall = 0;
+    for (int s : model.needStats())
+        shortfall += model.shortfall(s, y[s]) / std::abs(model.inputs().needed[s]);
+    return {shortfall > 0, shortfall, model.price(counts)};
 }
 
 } // namespace besttest

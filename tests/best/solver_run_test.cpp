@@ -60,7 +60,7 @@ TEST_F(Running, EndsInACheckedResult)
 
 TEST_F(Running, AFaultySolverEndsInAFailureAndTheNextSolveWorks)
 {
-    for (const char *fault : {"abort", "garbage", "overfill", "hang"}) {
+    for (const char *fault : {"abort", "garbage", "overfill"}) {
         qputenv("VESTOR_SOLVE_FAULT", fault);
         Options o = besttest::options();
         o.timeLimit = 0.2;
@@ -70,6 +70,15 @@ TEST_F(Running, AFaultySolverEndsInAFailureAndTheNextSolveWorks)
         EXPECT_FALSE(failure.isEmpty()) << fault;
         EXPECT_FALSE(solver.isRunning()) << fault;
     }
+    // One that never answers is cut by the limit: the set known without it, unproven.
+    qputenv("VESTOR_SOLVE_FAULT", "hang");
+    Options o = besttest::options();
+    o.timeLimit = 0.2;
+    result.reset();
+    solver.start(model, o);
+    wait();
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->proven);
     qunsetenv("VESTOR_SOLVE_FAULT");
     result.reset();
     solver.start(model, besttest::options());

@@ -16,40 +16,6 @@ using namespace besttest;
 
 namespace {
 
-// Every set the slots admit, as counts of model items.
-std::vector<Counts> everySet(const Model &model)
-{
-    std::vector<Counts> sets{{}};
-    for (int g = 0; g < int(slotGroups().size()); ++g) {
-        std::vector<Counts> grown;
-        for (const Counts &base : sets) {
-            // Add up to `capacity` items of group g, in non-decreasing index order.
-            std::function<void(Counts, int, int)> add = [&](Counts c, int from, int room) {
-                grown.push_back(c);
-                for (int i = from; room > 0 && i < int(model.items().size()); ++i)
-                    if (model.items()[i].group == g) {
-                        Counts more = c;
-                        ++more[i];
-                        add(more, i, room - 1);
-                    }
-            };
-            add(base, 0, slotGroups()[g].capacity());
-        }
-        sets = std::move(grown);
-    }
-    return sets;
-}
-
-// (meets all ? 0 : 1, relative shortfall, price): smaller is better.
-std::tuple<int, double, double> key(const Model &model, const Counts &counts)
-{
-    const StatValues y = model.yields(counts);
-    double shortfall = 0;
-    for (int s : model.needStats())
-        shortfall += model.shortfall(s, y[s]) / std::abs(model.inputs().needed[s]);
-    return {shortfall > 0, shortfall, model.price(counts)};
-}
-
 // Dear tables take the solver's other road for the closest set: shortfall first, then price.
 std::vector<testdbf::Item> randomTable(std::mt19937 &random, double priceScale)
 {
@@ -61,6 +27,16 @@ std::vector<testdbf::Item> randomTable(std::mt19937 &random, double priceScale)
         items.push_back(item(types[type(random)], QStringLiteral("I%1").arg(i), price(random) * priceScale,
                              {{kSila, amount(random)}, {kZlost, amount(random)}, {kObUvP, amount(random) - 3}}));
     return items;
+}
+
+// Every item of the set does something for some need: an alternative is never made of useless items.
+bool helpful(const Model &model, const Counts &counts)
+{
+    return std::all_of(counts.begin(), counts.end(), [&](const auto &entry) {
+        const auto needs = model.needStats();
+        return std::any_of(needs.begin(), needs.end(),
+                           [&](int s) { return model.sense(s) * model.items()[entry.first].gives[s] > 0; });
+    });
 }
 
 TEST(Solver, AgreesWithTryingEverySet)
@@ -82,13 +58,14 @@ TEST(Solver, AgreesWithTryingEverySet)
         const Result r = solve(model, besttest::options(1));
         ASSERT_TRUE(r.proven) << round;
 
-        // The best, then the best of the sets that do not hold it.
+        // The best, then the best of the sets that neither hold it nor lie within it, of items that help.
         std::tuple<int, double, double> best{2, 0, 0}, next{2, 0, 0};
         for (const Counts &c : everySet(model))
             if (model.price(c) <= in.money)
                 best = std::min(best, key(model, c));
         for (const Counts &c : everySet(model))
-            if (model.price(c) <= in.money && !contains(c, r.sets[0].counts))
+            if (model.price(c) <= in.money && !contains(c, r.sets[0].counts) && !contains(r.sets[0].counts, c) &&
+                helpful(model, c))
                 next = std::min(next, key(model, c));
         const auto found = key(model, r.sets[0].counts);
         EXPECT_EQ(std::get<0>(found), std::get<0>(best)) << round;
@@ -121,7 +98,7 @@ TEST(Solver, AFailingSolverGivesAClearErrorAndTheNextSolveWorks)
         const char *fault;
         double timeLimit;
     };
-    for (const Case &c : {Case{"abort", 10}, Case{"garbage", 10}, Case{"overfill", 10}, Case{"hang", 0.2}}) {
+    for (const Case &c : {Case{"abort", 10}, Case{"garbage", 10}, Case{"overfill", 10}}) {
         qputenv("VESTOR_SOLVE_FAULT", c.fault);
         Options o = besttest::options();
         o.timeLimit = c.timeLimit;

@@ -392,13 +392,15 @@ TEST_F(CliBest, JsonObjectInTheDocumentedShape)
     for (const QByteArray &line : r.out.split('\n'))
         if (line.startsWith("  \""))
             order << QString::fromUtf8(line.mid(3, line.indexOf('"', 3) - 3));
-    EXPECT_EQ(order, (QStringList{"mode", "proven", "gap", "sets", "unreachable", "greedy", "version"}));
+    EXPECT_EQ(order, (QStringList{"mode", "proven", "gap", "doubts", "alternativesAsked", "alternativesFound", "sets",
+                                  "unreachable", "greedy", "version"}));
     EXPECT_EQ(o["mode"].toString(), "all-met");
     EXPECT_TRUE(o["proven"].toBool());
     const QJsonObject best = o["sets"][0].toObject();
     EXPECT_EQ(names(best), QStringList{"Амулет"});
     const QJsonObject amulet = best["items"][0].toObject();
     EXPECT_EQ(amulet["slot"].toInt(), 2);
+    EXPECT_EQ(amulet["slotName"].toString(), QStringLiteral("Амулет"));
     EXPECT_EQ(amulet["record"].toInt(), 4);
     EXPECT_EQ(amulet["type"].toString(), "amulet");
     EXPECT_EQ(amulet["price"].toDouble(), 30);
@@ -453,7 +455,7 @@ TEST_F(CliBest, RussianReportWithoutJson)
     ASSERT_EQ(r.status, 0);
     const QStringList lines = QString::fromUtf8(r.out).split('\n');
     EXPECT_EQ(lines.value(0), QStringLiteral("Самый дешёвый комплект, выполняющий все требования:"));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Слот 2: Амулет — 30")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Слот 2 (Амулет): Амулет — 30")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Всего на сумму 30")));
 }
 

@@ -101,3 +101,14 @@ TEST(GeneralFormat, ExponentAtTheBounds)
     EXPECT_EQ(formatGeneral(-1.25e-10), "-1.25E-10");
     EXPECT_EQ(formatGeneral(std::numeric_limits<double>::infinity()), "INF");
 }
+
+TEST(Counted, TheNounTakesTheFormItsNumberAsks)
+{
+    const std::pair<long long, const char *> cases[] = {
+        {0, "0 вещей"},   {1, "1 вещь"},     {2, "2 вещи"},      {4, "4 вещи"},       {5, "5 вещей"},
+        {11, "11 вещей"}, {12, "12 вещей"},  {14, "14 вещей"},   {21, "21 вещь"},     {22, "22 вещи"},
+        {25, "25 вещей"}, {101, "101 вещь"}, {111, "111 вещей"}, {1002, "1002 вещи"}, {-3, "-3 вещи"},
+    };
+    for (const auto &[n, text] : cases)
+        EXPECT_EQ(vestor::counted(n, "вещь", "вещи", "вещей"), QString::fromUtf8(text)) << n;
+}

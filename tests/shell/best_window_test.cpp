@@ -167,7 +167,7 @@ TEST_F(BestWindowTest, SaveWritesTheShownSetAsTheMainWindowSavesItsReport)
     QFile file(chosen + QStringLiteral(".txt"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QStringDecoder("windows-1251").decode(file.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("Слот 2: Амулет — 30\r\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Слот 2 (Амулет): Амулет — 30\r\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Всего на сумму 30")));
 }
 

@@ -19,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
+#include <algorithm>
+#include <random>
+
 using shelltest::child;
 using testdbf::item;
 using vestor::ItemModel;
@@ -116,6 +119,53 @@ TEST(CatalogueModel, SortsByAnyColumnAndTiesKeepFileOrder)
     EXPECT_EQ(names(l.model), QStringList({"амулет эльфа", "Б", "Кольцо гнома", "Медное кольцо", "Шлем", "ЯЯ"}));
     l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
     EXPECT_EQ(names(l.model).last(), QStringLiteral("Б")) << "new rows come last";
+}
+
+// Names sorted and searched through the names folded once per load agree
+// with plain strings: letter case aside, ties in file order, both ways; and
+// still once an edit has changed a name.
+TEST(CatalogueModel, SortAndSearchByNameAgreeWithPlainStringsOnRandomNames)
+{
+    const QStringList pieces = {"кольцо", "Кольцо", "КОЛЬЦО", "ёж", "Ёж", "a", "A", "ab", "Σσς", "щит", " ", "1"};
+    std::mt19937 random(5);
+    std::vector<testdbf::Item> items;
+    for (int i = 0; i < 150; ++i) {
+        QString name;
+        for (int n = 1 + int(random() % 3); n > 0; --n)
+            name += pieces[int(random() % pieces.size())];
+        items.push_back(item("ring", name.trimmed().isEmpty() ? QStringLiteral("x") : name.trimmed(), i));
+    }
+    Loaded l(items);
+    const auto expectAgreement = [&](const std::string &when) {
+        l.model.setFilter({});
+        l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+        const QStringList inFileOrder = names(l.model);
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            QStringList expected = inFileOrder;
+            std::stable_sort(expected.begin(), expected.end(), [&](const QString &a, const QString &b) {
+                return order == Qt::AscendingOrder ? a.toCaseFolded() < b.toCaseFolded()
+                                                   : b.toCaseFolded() < a.toCaseFolded();
+            });
+            l.model.sort(col("NAME"), order);
+            EXPECT_EQ(names(l.model), expected) << when << ", order " << order;
+        }
+        l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+        for (const char *needle : {"кольцо", "ЁЖ", "Σ", "ς", "o a", "b", "zzz"}) {
+            ItemModel::Filter f;
+            f.name = QString::fromUtf8(needle);
+            l.model.setFilter(f);
+            QStringList expected;
+            for (const QString &name : inFileOrder)
+                if (name.contains(f.name, Qt::CaseInsensitive))
+                    expected << name;
+            EXPECT_EQ(names(l.model), expected) << when << ", search " << needle;
+        }
+    };
+    expectAgreement("as loaded");
+    l.model.setFilter({});
+    l.model.sort(ItemModel::kRecordColumn, Qt::AscendingOrder);
+    ASSERT_TRUE(l.set(3, "NAME", "ёЖИК"));
+    expectAgreement("after an edit");
 }
 
 TEST(CatalogueModel, FiltersByTypeRaceLevelNameAndWhatTheCharacterMayWear)

@@ -44,6 +44,32 @@ QStringList report(const QStringList &items, const QString &total)
            QStringList{"", "Всего на сумму " + total, "", kClosing};
 }
 
+TEST(Pick, ResultFieldsShortOfTheirNeedAreRedUntilAPickMeetsIt)
+{
+    const QColor red(0xc0, 0, 0);
+    Form f(smallTable());
+    const auto colour = [&](const char *field) { return f.edit(field)->palette().color(QPalette::Text); };
+    const QColor plain = colour("Edit31");
+    struct Case {
+        const char *sila, *negative; // the needs of Sila and Ob_Uv_p
+        bool silaShort, negativeShort;
+    };
+    // The set gives Sila 17 (2 had + 5 + 10) and Ob_Uv_p 0.
+    for (const Case &c : {Case{"20", "0", true, false}, Case{"17", "0", false, false}, Case{"0", "-5", false, true},
+                          Case{"5", "3", false, true}, Case{"5", "0", false, false}}) {
+        f.set("Edit2", "1000");
+        f.set("Edit3", "2");
+        f.set("Edit9", c.sila);
+        f.set("Edit27", c.negative);
+        f.pick();
+        ASSERT_EQ(f.edit("Edit31")->text(), QStringLiteral("17"));
+        EXPECT_EQ(colour("Edit31"), c.silaShort ? red : plain) << c.sila;
+        EXPECT_EQ(colour("Edit45"), c.negativeShort ? red : plain) << c.negative;
+        EXPECT_EQ(colour("Edit32"), plain) << "no need, never red";
+    }
+    EXPECT_EQ(lines(f.memo()).size(), 8) << "the report stays as it was";
+}
+
 TEST(Pick, FillsTheReportAndTheResultFields)
 {
     Form f(smallTable());

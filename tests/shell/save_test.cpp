@@ -149,7 +149,8 @@ TEST_F(Saving, AFileThatCannotBeCreatedIsReportedAndTheMemoStays)
     const QString memo = f.memo();
     const QString missing = path("no/such/dir/report");
     save(missing);
-    EXPECT_EQ(box.texts, QStringList{"Cannot create file " + QDir::toNativeSeparators(missing + ".txt") + "."});
+    EXPECT_EQ(box.texts, QStringList{"Не удалось записать отчёт в файл " + QDir::toNativeSeparators(missing + ".txt") +
+                                     ": нет такого файла или папки."});
     EXPECT_EQ(f.memo(), memo);
     // The dialog still offers the name just chosen.
     save(QString());

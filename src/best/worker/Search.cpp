@@ -66,22 +66,36 @@ public:
             row(shortfalls, kAtMost, double(*stage_.shortfallCap));
     }
 
-    // No set may hold all of an earlier one: some item of it fewer times.
+    // No set may hold all of an earlier one (some item fewer times), nor only
+    // part of it (some item more times): each set offers something new.
     void addCut(const std::vector<int> &earlier)
     {
-        std::vector<std::pair<int, double>> fewer;
+        std::vector<std::pair<int, double>> fewer, more;
+        bool reachable = true;
         for (int i = 0; i < int(earlier.size()); ++i) {
-            if (earlier[i] == 0)
+            if (col_[i] < 0) {
+                reachable = reachable && earlier[i] == 0;
                 continue;
-            if (col_[i] < 0)
-                return; // out of reach in this stage: already held fewer times
-            // y = 1 forces count <= earlier - 1; big enough to be free otherwise.
-            const double room = p_.capacities[p_.items[i].group] - earlier[i] + 1;
-            const int y = column(0, 1, 0);
-            row({{col_[i], 1.0}, {y, room}}, kAtMost, earlier[i] - 1 + room);
-            fewer.emplace_back(y, 1.0);
+            }
+            const int capacity = p_.capacities[p_.items[i].group];
+            if (earlier[i] > 0) {
+                // y = 1 forces count <= earlier - 1; big enough to be free otherwise.
+                const double room = capacity - earlier[i] + 1;
+                const int y = column(0, 1, 0);
+                row({{col_[i], 1.0}, {y, room}}, kAtMost, earlier[i] - 1 + room);
+                fewer.emplace_back(y, 1.0);
+            }
+            if (earlier[i] < capacity) {
+                // z = 1 forces count >= earlier + 1.
+                const int z = column(0, 1, 0);
+                row({{col_[i], 1.0}, {z, -double(earlier[i] + 1)}}, kAtLeast, 0);
+                more.emplace_back(z, 1.0);
+            }
         }
-        row(fewer, kAtLeast, 1);
+        // An earlier set out of this stage's reach is already held fewer times.
+        if (reachable)
+            row(fewer, kAtLeast, 1);
+        row(more, kAtLeast, 1);
     }
 
     void offer(const std::vector<int> &start)
@@ -99,8 +113,14 @@ public:
 
     Outcome run()
     {
-        Cbc_solve(m_.get());
         Outcome out;
+        if (columns_ == 0) {
+            // Nothing to choose: CBC answers no set at all, but the empty set stands when no row refuses it.
+            out.found = out.optimal = !refusesNothing_;
+            out.counts.assign(col_.size(), 0);
+            return out;
+        }
+        Cbc_solve(m_.get());
         const double *solution = Cbc_bestSolution(m_.get());
         out.found = solution != nullptr;
         out.optimal = out.found && Cbc_isProvenOptimal(m_.get());
@@ -144,7 +164,9 @@ private:
                 cols.push_back(c);
                 coefs.push_back(v);
             }
-        if (!cols.empty() || (sense == kAtLeast ? rhs > 0 : rhs < 0))
+        const bool refused = sense == kAtLeast ? rhs > 0 : rhs < 0;
+        refusesNothing_ = refusesNothing_ || (cols.empty() && refused);
+        if (!cols.empty() || refused)
             Cbc_addRow(m_.get(), "", int(cols.size()), cols.data(), coefs.data(), sense, rhs);
     }
 
@@ -162,6 +184,7 @@ private:
     Stage stage_;
     std::vector<int> col_;
     int columns_ = 0;
+    bool refusesNothing_ = false; // some row holds the empty set out
 };
 
 } // namespace
@@ -170,7 +193,7 @@ double Outcome::gap() const
 {
     if (optimal || !found)
         return 0;
-    return std::max(0.0, objective - bound) / std::max(1.0, std::fabs(objective));
+    return std::clamp((objective - bound) / std::max(1.0, std::fabs(objective)), 0.0, 1.0);
 }
 
 Search::Search(const Problem &problem)
@@ -282,8 +305,10 @@ Answer Search::run()
         anyMoney.cut = false;
         anyMoney.mostBeaten = kUnbeaten;
         const Outcome rich = solve(anyMoney);
-        if (rich.found)
+        if (rich.found) {
             answer.moneyNeeded = std::llround(rich.objective);
+            answer.moneyNeededProven = rich.optimal;
+        }
     }
     answer.proven = best.optimal;
     answer.gap = best.gap();

@@ -39,7 +39,7 @@ void BM_OpenCatalogueWindow(benchmark::State &state)
     vestor::Catalogue &c = catalogue(state.range(0));
     for (auto _ : state) {
         auto w = std::make_unique<vestor::CatalogueWindow>();
-        w->open(c.rows(), QStringLiteral("/nonexistent/Subjects.DBF"));
+        w->open({c.rows(), QStringLiteral("/nonexistent/Subjects.DBF"), {}});
         w->show();
         QCoreApplication::processEvents();
         w->repaint();

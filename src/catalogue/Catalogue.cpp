@@ -140,7 +140,13 @@ void Catalogue::setUpIn(const QString &dataDir)
         q->databaseName = kAlias;
 }
 
-QString Catalogue::tablePath() const { return QDir(database_.path()).filePath(table_.tableName); }
+QString Catalogue::tablePath() const
+{
+    // Before a load the file is the one the table would be read from.
+    if (table_.active() && !table_.filePath().isEmpty())
+        return table_.filePath();
+    return QDir(database_.path()).filePath(table_.tableName);
+}
 
 void Catalogue::reload()
 {

@@ -72,6 +72,8 @@ public:
     bool loaded() const { return table_.active(); }
     qint64 recordCount() const { return table_.recordCount(); }
     QString tablePath() const;
+    // What the file was when it loaded, so a save can tell it changed since.
+    const std::optional<FileIdentity> &fileIdentity() const { return table_.fileIdentity(); }
     // Told how far the item table has loaded while the set-up or a reload reads it.
     void setLoadProgress(LoadProgress progress) { table_.onLoadProgress = std::move(progress); }
 

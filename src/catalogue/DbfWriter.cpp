@@ -1,12 +1,14 @@
 #include "catalogue/DbfWriter.h"
 
 #include "catalogue/CodePage.h"
+#include "catalogue/DbfLoader.h"
 #include "catalogue/Error.h"
 #include "catalogue/IoFailure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 
 #include <shapefil.h>
@@ -18,7 +20,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace vestor {
@@ -302,19 +307,22 @@ std::vector<QString> ItemTableWriter::write(const ItemRecord &record)
 
 namespace {
 
-QString systemReason() { return qt_error_string(errno); }
+constexpr int kNameAttempts = 100;
+constexpr qint64 kLongestHeader = 65536; // the header length is a 16-bit number
 
-// The file a save replaces: `path` itself, or what a link there points to.
-QString saveTarget(const QString &path)
+QString systemReason() { return qt_error_string(errno); }
+QByteArray native(const QString &path) { return QFile::encodeName(path); }
+
+// Whether the file's owner has taken away the right to write it (mode
+// 0444), or the system would not let us: root may write anything, yet a
+// file marked read-only is not meant to be replaced.
+bool readOnly(const QString &target)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink() && !info.exists())
-        throw Error(QStringLiteral("%1: a link to a file that does not exist").arg(path));
-    if (!info.exists())
-        return info.absoluteFilePath();
-    if (!info.isFile())
-        throw Error(QStringLiteral("%1: not a regular file; refusing to replace it").arg(path));
-    return info.canonicalFilePath();
+    struct stat st {};
+    const QByteArray name = native(target);
+    if (::stat(name.constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0 || ::access(name.constData(), W_OK) != 0;
 }
 
 // What a new file gets: read and write for all, less the umask, read
@@ -336,51 +344,143 @@ mode_t newFileMode()
 void settle(QTemporaryFile &temporary, const QString &target)
 {
     struct stat old {};
-    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &old) == 0 ? old.st_mode & 07777 : newFileMode();
+    const mode_t mode = ::stat(native(target).constData(), &old) == 0 ? old.st_mode & 07777 : newFileMode();
     if (!temporary.flush() || ::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
         throw Error(
             QStringLiteral("%1: cannot write: %2")
                 .arg(target, temporary.error() != QFileDevice::NoError ? temporary.errorString() : systemReason()));
 }
 
-// NAME.bak becomes the table about to be replaced: a second name for the same
-// file where the file system allows, a copy elsewhere.
-void keepBackup(const QString &table)
+// A hidden, unpredictable name in `dir` made by `make`, which returns 0 or
+// the error number it failed with; a name already taken is passed over.
+std::pair<QString, int> freeName(const QString &dir, const char *suffix,
+                                 const std::function<int(const QByteArray &)> &make)
 {
-    if (!QFileInfo::exists(table))
-        return;
-    const QString backup = table + QStringLiteral(".bak");
-    if (QFileInfo(backup).isDir())
-        throw Error(QStringLiteral("%1: a directory is in the way of the backup").arg(backup));
-    if (::unlink(QFile::encodeName(backup).constData()) != 0 && errno != ENOENT)
-        throw Error(QStringLiteral("%1: cannot replace the old backup: %2").arg(backup, systemReason()));
-    if (::link(QFile::encodeName(table).constData(), QFile::encodeName(backup).constData()) == 0)
-        return;
-    QFile old(table);
-    if (!old.copy(backup))
-        throw Error(QStringLiteral("%1: cannot keep the previous table: %2").arg(backup, old.errorString()));
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
+        const QString name =
+            QStringLiteral("%1/.vestor-%2%3")
+                .arg(dir, QString::number(QRandomGenerator::global()->generate64(), 36), QLatin1String(suffix));
+        error = make(native(name));
+        if (error == 0)
+            return {name, 0};
+    }
+    return {{}, error};
 }
 
-// A NAME.cpg beside the table, in any letter case, would override the
-// language byte for the loader and most other readers.
-void removeCodePageFiles(const QString &table)
+// Renames without replacing what may stand at `to`.
+int renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot promise it; the name is unpredictable anyway.
+    if (QFile::exists(QFile::decodeName(to)))
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+// Every NAME.cpg beside the table, in any letter case: the loader and most
+// other readers would take its word over the new table's language byte.
+QStringList codePageFiles(const QString &table)
 {
     const QFileInfo info(table);
     const QDir dir = info.absoluteDir();
-    for (const QString &name : dir.entryList({info.completeBaseName() + QStringLiteral(".cpg")}, QDir::Files)) {
-        QFile sidecar(dir.filePath(name));
-        if (!sidecar.remove())
-            throw Error(QStringLiteral("%1: cannot remove this code-page file, which would override the new "
-                                       "table's code page: %2")
-                            .arg(sidecar.fileName(), sidecar.errorString()));
-    }
+    QStringList files;
+    for (const QString &name :
+         dir.entryList({info.completeBaseName() + QStringLiteral(".cpg")}, QDir::Files | QDir::System | QDir::Hidden))
+        files << dir.filePath(name);
+    return files;
 }
 
-} // namespace
+// What a save moves out of the way before the new file takes the target's
+// name, and puts back if it never does: the previous file under a second
+// name (to become NAME.bak) and the code-page files.
+class Replacement
+{
+public:
+    explicit Replacement(const QString &target) : target_(target), dir_(QFileInfo(target).absolutePath()) {}
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ~Replacement()
+    {
+        if (done_)
+            return;
+        if (!previous_.isEmpty())
+            ::unlink(native(previous_).constData());
+        for (const auto &[original, aside] : aside_)
+            renameNoReplace(native(aside), native(original));
+    }
 
-bool saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options)
+    void holdPrevious()
+    {
+        const QByteArray target = native(target_);
+        auto [name, error] = freeName(dir_, ".old", [&](const QByteArray &to) {
+            return ::link(target.constData(), to.constData()) == 0 ? 0 : errno;
+        });
+        if (error != 0 && error != EEXIST) // no hard links here: a copy will do
+            std::tie(name, error) = freeName(dir_, ".old", [&](const QByteArray &to) {
+                const QString copy = QFile::decodeName(to);
+                return QFile::exists(copy) ? EEXIST : QFile::copy(target_, copy) ? 0 : EIO;
+            });
+        if (error != 0)
+            throw Error(QStringLiteral("%1: cannot keep the previous table: %2").arg(target_, qt_error_string(error)));
+        previous_ = name;
+    }
+
+    void moveAside(const QString &codePageFile)
+    {
+        const auto [name, error] =
+            freeName(dir_, ".cpg-old", [&](const QByteArray &to) { return renameNoReplace(native(codePageFile), to); });
+        if (error != 0)
+            throw Error(QStringLiteral("%1: cannot move this code-page file out of the way, and it would override "
+                                       "the new table's code page: %2; nothing was replaced")
+                            .arg(codePageFile, qt_error_string(error)));
+        aside_.emplace_back(codePageFile, name);
+    }
+
+    // The new file is in place: what is left to do can only warn.
+    std::vector<QString> finish(const QString &backup)
+    {
+        done_ = true;
+        std::vector<QString> warnings;
+        if (!previous_.isEmpty() && ::rename(native(previous_).constData(), native(backup).constData()) != 0)
+            warnings.push_back(QStringLiteral("%1: the previous table could not be kept under this name (%2); it "
+                                              "is kept as %3")
+                                   .arg(backup, systemReason(), previous_));
+        for (const auto &[original, aside] : aside_)
+            if (::unlink(native(aside).constData()) != 0)
+                warnings.push_back(QStringLiteral("%1: the old code-page file %2 was moved here and cannot be "
+                                                  "removed: %3")
+                                       .arg(aside, original, systemReason()));
+        // The rename reaches the disk with the directory.
+        const int dir = ::open(native(dir_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0 || ::fsync(dir) != 0)
+            warnings.push_back(
+                QStringLiteral("%1: saved, but the folder cannot be flushed to disk: %2").arg(target_, systemReason()));
+        if (dir >= 0)
+            ::close(dir);
+        return warnings;
+    }
+
+private:
+    QString target_;
+    QString dir_;
+    QString previous_;
+    std::vector<std::pair<QString, QString>> aside_; // original name, name while aside
+    bool done_ = false;
+};
+
+SaveResult replace(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options,
+                   bool codePages)
 {
     const QString target = saveTarget(path);
+    if (!options.replaceReadOnly && readOnly(target))
+        throw Error(QStringLiteral("%1: read-only; refusing to replace it").arg(path));
+    const QString backup = target + QStringLiteral(".bak");
+    if (options.keepBackup && QFileInfo(backup).isDir())
+        throw Error(QStringLiteral("%1: a directory is in the way of the backup").arg(backup));
     // A short name of its own, so a file named near the length limit still
     // has room for its temporary.
     QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.vestor-XXXXXX.tmp"));
@@ -388,17 +488,62 @@ bool saveAtomically(const QString &path, const std::function<bool(QFileDevice &)
         throw Error(
             QStringLiteral("%1: cannot create a temporary file beside it: %2").arg(target, temporary.errorString()));
     if (!fill(temporary))
-        return false;
+        return {};
     settle(temporary, target);
-    if (options.keepBackup)
-        keepBackup(target);
-    if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+    Replacement replacement(target);
+    if (options.keepBackup && QFileInfo::exists(target))
+        replacement.holdPrevious();
+    if (codePages)
+        for (const QString &file : codePageFiles(target))
+            replacement.moveAside(file);
+    if (::rename(native(temporary.fileName()).constData(), native(target).constData()) != 0)
         throw Error(QStringLiteral("%1: cannot replace: %2").arg(target, systemReason()));
     temporary.setAutoRemove(false);
-    return true;
+    return {true, replacement.finish(backup)};
 }
 
-bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options)
+// Closes a descriptor however the reading ends.
+struct Descriptor {
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool sameFile(const QString &path, const struct stat &file)
+{
+    struct stat st {};
+    return ::stat(native(path).constData(), &st) == 0 && st.st_dev == file.st_dev && st.st_ino == file.st_ino;
+}
+
+} // namespace
+
+QString saveTarget(const QString &path)
+{
+    const QByteArray name = native(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        const int error = errno;
+        struct stat link {};
+        if (error == ELOOP)
+            throw Error(QStringLiteral("%1: a loop of symbolic links; refusing to replace it").arg(path));
+        if (error == ENOENT && ::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+            throw Error(QStringLiteral("%1: a link to a file that does not exist").arg(path));
+        return QFileInfo(path).absoluteFilePath();
+    }
+    if (!S_ISREG(st.st_mode))
+        throw Error(QStringLiteral("%1: not a regular file; refusing to replace it").arg(path));
+    return QFileInfo(path).canonicalFilePath();
+}
+
+SaveResult saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options)
+{
+    return replace(path, fill, options, false);
+}
+
+SaveResult saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options)
 {
     const auto write = [&](QFileDevice &file) {
         ItemTableWriter writer(file, path);
@@ -407,10 +552,46 @@ bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter
         writer.finish();
         return true;
     };
-    if (!saveAtomically(path, write, options))
+    return replace(path, write, options, true);
+}
+
+bool isDbaseTable(const QString &path)
+{
+    const Descriptor file{::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    removeCodePageFiles(saveTarget(path));
-    return true;
+    QByteArray head(qsizetype(std::min<qint64>(st.st_size, kLongestHeader)), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < head.size()) {
+        const ssize_t got = ::read(file.fd, head.data() + filled, std::size_t(head.size() - filled));
+        if (got <= 0 && !(got < 0 && errno == EINTR))
+            break;
+        filled += std::max<ssize_t>(got, 0);
+    }
+    head.truncate(filled);
+    try {
+        checkDbfHeader(head, std::uint64_t(st.st_size), QFileInfo(path).fileName());
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
+Overwrites whatOutputOverwrites(const QString &output, const QString &table)
+{
+    struct stat out {};
+    if (::stat(native(output).constData(), &out) != 0 || !S_ISREG(out.st_mode))
+        return Overwrites::Nothing; // nothing there, or refused as no regular file
+    if (!table.isEmpty()) {
+        if (sameFile(table, out))
+            return Overwrites::TheTable;
+        const QString real = QFileInfo(table).canonicalFilePath();
+        for (const QString &backup : {table + QStringLiteral(".bak"), real + QStringLiteral(".bak")})
+            if (sameFile(backup, out))
+                return Overwrites::TheBackup;
+    }
+    return isDbaseTable(output) ? Overwrites::ATable : Overwrites::Nothing;
 }
 
 } // namespace vestor

@@ -101,7 +101,17 @@ private:
 };
 
 struct SaveOptions {
-    bool keepBackup = false; // keep the file replaced as NAME.bak
+    bool keepBackup = false;      // keep the file replaced as NAME.bak
+    bool replaceReadOnly = false; // a file its owner may not write is kept unless this is set
+};
+
+// How a save went: whether the file was replaced, and what failed after it
+// was (the backup not renamed, a leftover not removed). Those are warnings:
+// the new file is in place whatever they say.
+struct SaveResult {
+    bool saved = false;
+    std::vector<QString> warnings;
+    explicit operator bool() const { return saved; }
 };
 
 // Saves the file at `path` all at once or not at all: `fill` writes into a
@@ -109,12 +119,34 @@ struct SaveOptions {
 // links followed; open for reading and writing), which then gets the old
 // file's permissions, reaches the disk and replaces it; returning false or
 // throwing discards it and leaves the old file whole. An existing `path` must
-// be a regular file (a link to one is followed and the link kept). Returns
-// whether the file was replaced. Throws Error naming the file and the reason.
-bool saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill, SaveOptions options = {});
+// be a regular file (a link to one is followed and the link kept) that its
+// owner may write, unless options say otherwise. With keepBackup, NAME.bak
+// becomes the file replaced only once the new one is in place; until then
+// the old NAME.bak stays. Throws Error naming the file and the reason when
+// nothing was replaced.
+SaveResult saveAtomically(const QString &path, const std::function<bool(QFileDevice &)> &fill,
+                          SaveOptions options = {});
 
-// saveAtomically for an item table: `fill` writes the records. Afterwards no
-// NAME.cpg in any letter case is left to override the table's code page.
-bool saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill, SaveOptions options = {});
+// saveAtomically for an item table: `fill` writes the records. Every NAME.cpg
+// beside it, in any letter case, would override the table's code page: each
+// is moved out of the way before the table is replaced (one that cannot be
+// moved stops the save) and removed after.
+SaveResult saveItemTable(const QString &path, const std::function<bool(ItemTableWriter &)> &fill,
+                         SaveOptions options = {});
+
+// The file a save at `path` replaces: `path` itself or what a link there
+// points to. Throws Error for a dangling link, a loop of links and anything
+// that is not a regular file.
+QString saveTarget(const QString &path);
+
+// What writing text over `output` would destroy, for tools that write CSV
+// beside item tables: nothing, `table` itself, its NAME.bak, or some other
+// dBase table. A file is judged by what it is (device and inode, its header),
+// not by its name.
+enum class Overwrites { Nothing, TheTable, TheBackup, ATable };
+Overwrites whatOutputOverwrites(const QString &output, const QString &table);
+
+// Whether the regular file at `path` starts with a sound dBase header.
+bool isDbaseTable(const QString &path);
 
 } // namespace vestor

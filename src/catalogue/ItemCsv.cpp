@@ -68,6 +68,31 @@ std::optional<double> parseNumberCell(QByteArrayView s, QString &problem)
     return value;
 }
 
+// Whether a spreadsheet would run the cell as a formula once one ' is taken
+// off it (or at once, when `quotes` is 0): ' as often as `quotes` asks at
+// least, then one of = + - @ TAB CR.
+bool runsAsFormula(QByteArrayView cell, qsizetype quotes)
+{
+    qsizetype i = 0;
+    while (i < cell.size() && cell[i] == '\'')
+        ++i;
+    return i >= quotes && i < cell.size() && QByteArrayView("=+-@\t\r").contains(cell[i]);
+}
+
+// Control characters (C0, DEL, C1) as \xNN.
+QString escapedControls(const QString &text)
+{
+    QString out;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 QByteArray csvCell(const QByteArray &utf8)
 {
     if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') && !utf8.contains('\r'))
@@ -267,7 +292,7 @@ void ItemCsvReader::convertCell(int column, const QByteArray &cell, Row &row)
 {
     QString problem;
     if (isTextColumn(column)) {
-        QString text = utf8_.decode(cell);
+        QString text = utf8_.decode(runsAsFormula(cell, 1) ? QByteArrayView(cell).sliced(1) : QByteArrayView(cell));
         if (utf8_.hasError()) {
             utf8_.resetState();
             problem = QStringLiteral("invalid UTF-8");
@@ -307,7 +332,8 @@ ItemCsvReader::Row ItemCsvReader::convert(int line, const std::vector<QByteArray
     return row;
 }
 
-ItemCsvWriter::ItemCsvWriter(QIODevice &device, const QString &name) : device_(device), name_(name)
+ItemCsvWriter::ItemCsvWriter(QIODevice &device, const QString &name, ItemCsvStyle style)
+    : device_(device), name_(name), style_(style)
 {
     put(itemCsvHeader() + '\n');
 }
@@ -326,12 +352,20 @@ void ItemCsvWriter::write(const ItemRecord &record)
         if (c > 0)
             line_ += ',';
         if (isTextColumn(c))
-            line_ += csvCell(record.text(c).toUtf8());
+            line_ += textCell(record.text(c));
         else if (const auto &value = record.number(c))
             line_ += shortestNumber(*value);
     }
     line_ += '\n';
     put(line_);
+}
+
+QByteArray ItemCsvWriter::textCell(const QString &text) const
+{
+    QByteArray utf8 = (style_.escapeControls ? escapedControls(text) : text).toUtf8();
+    if (!style_.raw && runsAsFormula(utf8, 0))
+        utf8.prepend('\'');
+    return csvCell(utf8);
 }
 
 void ItemCsvWriter::finish()

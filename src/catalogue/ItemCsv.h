@@ -7,6 +7,11 @@
 // fit the item table (see encodeItemTexts); number cells are an optional sign,
 // digits and up to 2 fraction digits, 12 characters at most written with 2
 // decimals; an empty number cell is a blank field.
+//
+// Spreadsheets run a cell that starts with =, +, -, @, TAB or CR as a
+// formula, so the writer puts a ' before such a text cell (and before one
+// that already starts with ' and then such a character); the reader takes
+// exactly one ' off again, so a table's text comes back byte for byte.
 
 #include "catalogue/ItemRecord.h"
 
@@ -78,6 +83,15 @@ private:
     QStringDecoder utf8_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
+// How a text cell is written, beyond the CSV's own quoting.
+struct ItemCsvStyle {
+    // As the table holds it, with no ' before what a spreadsheet would run.
+    bool raw = false;
+    // Control characters as \x1b, for a terminal: a table's bytes must not
+    // steer it. The file is then for reading, not for csv2dbf.
+    bool escapeControls = false;
+};
+
 // Writes items as an item CSV in the format of data/Subjects.csv: LF line
 // ends, quotes only where a cell needs them, numbers in the shortest text that
 // reads back as the same value, a blank field as an empty cell. Every write is
@@ -85,7 +99,7 @@ private:
 class ItemCsvWriter
 {
 public:
-    ItemCsvWriter(QIODevice &device, const QString &name);
+    ItemCsvWriter(QIODevice &device, const QString &name, ItemCsvStyle style = {});
     void write(const ItemRecord &record);
     // Flushes what is buffered; the output is whole only after this.
     void finish();
@@ -93,8 +107,11 @@ public:
 private:
     void put(const QByteArray &bytes);
 
+    QByteArray textCell(const QString &text) const;
+
     QIODevice &device_;
     QString name_;
+    ItemCsvStyle style_;
     QByteArray line_;
 };
 

@@ -29,6 +29,9 @@ std::optional<QString> encodeText(const QString &text, QByteArray &bytes)
 {
     if (text.isEmpty())
         return QStringLiteral("empty");
+    // Stored, it would read back as an empty field, which nothing accepts.
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("blank (spaces only)");
     if (auto control = controlCharacter(text))
         return control;
     char32_t missing = 0;

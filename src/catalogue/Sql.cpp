@@ -103,6 +103,8 @@ void Table::load()
                         .arg(tableName, QDir::toNativeSeparators(dir.absolutePath())));
     // Read before anything of the table loaded earlier goes: a file that
     // fails to load leaves that one in place.
+    // Taken first: a change while the rows are read then shows as one.
+    std::optional<FileIdentity> identity = FileIdentity::of(file);
     const std::shared_ptr<const ItemStore> store = loadDbfTable(file, declared_, onLoadProgress);
 
     const QFileInfo name(tableName);
@@ -122,6 +124,8 @@ void Table::load()
     createItemTable(db->itemTables(), db->handle(), schema, table, store);
     records_ = qint64(store->rowCount());
     rows_ = ItemRows(store);
+    filePath_ = file;
+    identity_ = std::move(identity);
     active_ = true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "catalogue/Columns.h"
 #include "catalogue/DbfLoader.h"
+#include "catalogue/FileIdentity.h"
 #include "catalogue/ItemRows.h"
 
 #include <QString>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -88,6 +90,11 @@ public:
     qint64 recordCount() const { return records_; }
     // The loaded rows; empty before open().
     const ItemRows &rows() const { return rows_; }
+    // The file the rows were read from, and what it was just before it was
+    // read (nothing when it could not be read), so a writer can tell whether
+    // another program has changed it since.
+    const QString &filePath() const { return filePath_; }
+    const std::optional<FileIdentity> &fileIdentity() const { return identity_; }
 
 private:
     void load();
@@ -95,6 +102,8 @@ private:
     Session &session_;
     std::span<const ItemColumn> declared_;
     ItemRows rows_;
+    QString filePath_;
+    std::optional<FileIdentity> identity_;
     bool active_ = false;
     qint64 records_ = 0;
 };

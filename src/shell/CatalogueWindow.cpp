@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -25,6 +26,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace vestor {
 
@@ -42,6 +45,7 @@ constexpr int kNameWidth = 220;
 constexpr int kRowPadding = 6;
 constexpr int kShownFaults = 20; // an import's faults listed before "and N more"
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
+const QString kTableFilter = QStringLiteral("Таблица dBase (*.dbf *.DBF)");
 
 // The type codes the slots ask for, each once, in slot order.
 QStringList typeCodes()
@@ -60,6 +64,19 @@ bool writable(const QString &path)
     const QFileInfo file(path);
     const QFileInfo dir(file.absolutePath());
     return file.isWritable() && (file.permissions() & QFileDevice::WriteOwner) && dir.isWritable();
+}
+
+// "и ещё N предупреждений", in the form the number asks for; nothing for none.
+QString moreWarnings(qsizetype more)
+{
+    if (more <= 0)
+        return {};
+    const qsizetype tens = more % 100, units = more % 10;
+    const char *word = tens >= 11 && tens <= 14   ? "предупреждений"
+                       : units == 1               ? "предупреждение"
+                       : units >= 2 && units <= 4 ? "предупреждения"
+                                                  : "предупреждений";
+    return QStringLiteral("\nи ещё %1 %2").arg(more).arg(QString::fromUtf8(word));
 }
 
 template <typename W> W *named(W *w, const char *name)
@@ -136,6 +153,24 @@ void CatalogueWindow::useDesktopDialogs()
     chooseCsv = [this](bool forWriting) {
         return forWriting ? QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт CSV"), {}, kCsvFilter)
                           : QFileDialog::getOpenFileName(this, QStringLiteral("Импорт CSV"), {}, kCsvFilter);
+    };
+    askChanged = [this](const QString &path) {
+        QMessageBox box(QMessageBox::Warning, kTitle, QStringLiteral("Файл изменён другой программой"),
+                        QMessageBox::NoButton, this);
+        box.setInformativeText(QStringLiteral("%1 изменён после того, как каталог был прочитан. «Заменить» запишет "
+                                              "каталог поверх него, прежний файл останется как .bak.")
+                                   .arg(QDir::toNativeSeparators(path)));
+        QAbstractButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::DestructiveRole);
+        QAbstractButton *saveAs = box.addButton(QStringLiteral("Сохранить как…"), QMessageBox::AcceptRole);
+        box.setDefaultButton(box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
+        box.exec();
+        return box.clickedButton() == replace  ? Changed::Replace
+               : box.clickedButton() == saveAs ? Changed::SaveAs
+                                               : Changed::Cancel;
+    };
+    chooseTable = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить каталог как"),
+                                            QFileInfo(tablePath_).absolutePath(), kTableFilter);
     };
     askImport = [this](int rows) {
         QMessageBox box(QMessageBox::Question, kTitle,
@@ -232,12 +267,13 @@ QWidget *CatalogueWindow::makeButtons()
     return box;
 }
 
-void CatalogueWindow::open(const ItemRows &rows, const QString &tablePath, const QString &why)
+void CatalogueWindow::open(const LoadedTable &table, const QString &why)
 {
-    rows_ = rows;
-    tablePath_ = tablePath;
-    model_->setRows(rows);
-    const bool readOnly = !why.isEmpty() || (!writable(tablePath) && !savesAsCopy());
+    rows_ = table.rows;
+    tablePath_ = table.path;
+    loadedFrom_ = table.identity;
+    model_->setRows(table.rows);
+    const bool readOnly = !why.isEmpty() || (!writable(tablePath_) && !savesAsCopy());
     model_->setReadOnly(readOnly);
     for (QWidget *w : editing_ + saving_)
         w->setEnabled(!readOnly);
@@ -246,11 +282,11 @@ void CatalogueWindow::open(const ItemRows &rows, const QString &tablePath, const
         readOnly_->setText(why);
     else if (readOnly)
         readOnly_->setText(QStringLiteral("Таблица %1 защищена от записи: каталог открыт только для чтения")
-                               .arg(QDir::toNativeSeparators(tablePath)));
+                               .arg(QDir::toNativeSeparators(tablePath_)));
     else if (savesAsCopy())
         readOnly_->setText(QStringLiteral("Общая таблица %1 защищена от записи: изменения будут сохранены "
                                           "как ваша копия %2")
-                               .arg(QDir::toNativeSeparators(tablePath), QDir::toNativeSeparators(userCopy)));
+                               .arg(QDir::toNativeSeparators(tablePath_), QDir::toNativeSeparators(userCopy)));
     setWindowTitle(readOnly ? kTitle + QStringLiteral(" (только чтение)") : kTitle);
     message_->clear();
     applyFilter();
@@ -284,9 +320,61 @@ QWidget *CatalogueWindow::makeFileButtons()
     return box;
 }
 
+namespace {
+
+// Held while a table is written, so that two programs saving one table take
+// turns; a lock left by a program that died is taken over.
+std::unique_ptr<QLockFile> lockForSaving(const QString &table, int waitMs)
+{
+    auto lock = std::make_unique<QLockFile>(saveTarget(table) + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0); // a big table may take long; only a dead owner frees it
+    if (lock->tryLock(waitMs))
+        return lock;
+    const QString file = QDir::toNativeSeparators(table);
+    qint64 pid = 0;
+    QString host, program;
+    if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &program))
+        throw Error(QStringLiteral("Таблицу %1 сейчас сохраняет другая программа (%2, процесс %3); каталог не "
+                                   "сохранён, попробуйте ещё раз")
+                        .arg(file, program.isEmpty() ? QStringLiteral("?") : program)
+                        .arg(pid));
+    throw Error(QStringLiteral("Не удалось занять таблицу %1 для записи: нельзя создать %2")
+                    .arg(file, QDir::toNativeSeparators(lock->fileName())));
+}
+
+} // namespace
+
 bool CatalogueWindow::savesAsCopy() const
 {
     return !userCopy.isEmpty() && tablePath_ != userCopy && !writable(tablePath_);
+}
+
+std::vector<QString> CatalogueWindow::writeTable(const QString &path)
+{
+    int record = 0;
+    return saveItemTable(
+               path,
+               [&](ItemTableWriter &writer) {
+                   model_->forEachFileRow([&](const ItemRecord &r) {
+                       ++record;
+                       const std::vector<QString> problems = writer.write(r);
+                       if (!problems.empty())
+                           throw Error(
+                               QStringLiteral("Строка %1 не может быть записана в таблицу: %2")
+                                   .arg(record)
+                                   .arg(QStringList(problems.begin(), problems.end()).join(QStringLiteral("; "))));
+                   });
+                   return true;
+               },
+               {.keepBackup = true})
+        .warnings;
+}
+
+void CatalogueWindow::showSaved(QString text, const std::vector<QString> &warnings)
+{
+    if (!warnings.empty())
+        text += QStringLiteral("; предупреждения:\n") + QStringList(warnings.begin(), warnings.end()).join(u'\n');
+    showMessage(text, false);
 }
 
 void CatalogueWindow::save()
@@ -296,45 +384,75 @@ void CatalogueWindow::save()
     if (asCopy && !QDir().mkpath(QFileInfo(target).absolutePath()))
         throw Error(QStringLiteral("Не удалось создать папку %1 для вашей копии каталога")
                         .arg(QDir::toNativeSeparators(QFileInfo(target).absolutePath())));
-    int record = 0;
-    saveItemTable(target,
-                  [&](ItemTableWriter &writer) {
-                      model_->forEachFileRow([&](const ItemRecord &r) {
-                          ++record;
-                          const std::vector<QString> problems = writer.write(r);
-                          if (!problems.empty())
-                              throw Error(
-                                  QStringLiteral("Строка %1 не может быть записана в таблицу: %2")
-                                      .arg(record)
-                                      .arg(QStringList(problems.begin(), problems.end()).join(QStringLiteral("; "))));
-                      });
-                      return true;
-                  },
-                  {.keepBackup = true});
+    auto lock = lockForSaving(target, lockWaitMs);
+    // The file as it was read; the user's copy is not there yet.
+    const std::optional<FileIdentity> now = FileIdentity::of(target);
+    if (asCopy ? now.has_value() : now != loadedFrom_) {
+        const Changed answer = askChanged(target);
+        if (answer == Changed::Cancel)
+            return;
+        if (answer == Changed::SaveAs) {
+            lock.reset();
+            return saveAs();
+        }
+    }
+    const std::vector<QString> warnings = writeTable(target);
+    // What is on disk now is this window's own: the next save need not ask.
+    loadedFrom_ = FileIdentity::of(target);
+    lock.reset();
     model_->undoStack()->setClean();
     const QString shared = tablePath_;
     tablePath_ = target;
     if (reload)
-        open(reload(target), target);
+        open(reload(target));
     if (asCopy)
-        showMessage(QStringLiteral("Общая таблица %1 защищена от записи: каталог сохранён как ваша копия %2, "
-                                   "её программа читает и при следующем запуске")
-                        .arg(QDir::toNativeSeparators(shared), QDir::toNativeSeparators(target)),
-                    false);
+        showSaved(QStringLiteral("Общая таблица %1 защищена от записи: каталог сохранён как ваша копия %2, "
+                                 "её программа читает и при следующем запуске")
+                      .arg(QDir::toNativeSeparators(shared), QDir::toNativeSeparators(target)),
+                  warnings);
     else
-        showMessage(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(target)), false);
+        showSaved(QStringLiteral("Каталог сохранён в %1").arg(QDir::toNativeSeparators(target)), warnings);
+}
+
+void CatalogueWindow::saveAs()
+{
+    const QString path = chooseTable();
+    if (path.isEmpty())
+        return;
+    auto lock = lockForSaving(path, lockWaitMs);
+    const std::vector<QString> warnings = writeTable(path);
+    lock.reset();
+    // The edits are in that file now; picks keep the table they read.
+    model_->undoStack()->setClean();
+    showSaved(
+        QStringLiteral("Каталог сохранён в %1 (таблица программы не изменена)").arg(QDir::toNativeSeparators(path)),
+        warnings);
 }
 
 void CatalogueWindow::exportCsv(const QString &path)
 {
-    saveAtomically(path, [&](QFileDevice &file) {
-        ItemCsvWriter writer(file, path);
+    const QString file = QDir::toNativeSeparators(path);
+    switch (whatOutputOverwrites(path, tablePath_)) {
+    case Overwrites::Nothing:
+        break;
+    case Overwrites::TheTable:
+        throw Error(QStringLiteral("%1 — таблица вещей программы; CSV не будет записан поверх неё").arg(file));
+    case Overwrites::TheBackup:
+        throw Error(QStringLiteral("%1 — резервная копия таблицы вещей; CSV не будет записан поверх неё").arg(file));
+    case Overwrites::ATable:
+        throw Error(QStringLiteral("%1 — таблица dBase; CSV не будет записан поверх неё").arg(file));
+    }
+    const SaveResult saved = saveAtomically(path, [&](QFileDevice &out) {
+        ItemCsvWriter writer(out, path);
         model_->forEachShownRow([&](const ItemRecord &r) { writer.write(r); });
         writer.finish();
         return true;
     });
-    showMessage(QStringLiteral("Записано вещей: %1 в %2").arg(model_->rowCount()).arg(QDir::toNativeSeparators(path)),
-                false);
+    QString text = QStringLiteral("Записано вещей: %1 в %2").arg(model_->rowCount()).arg(file);
+    if (!saved.warnings.empty())
+        text += QStringLiteral("; предупреждения:\n") +
+                QStringList(saved.warnings.begin(), saved.warnings.end()).join(u'\n');
+    showMessage(text, false);
 }
 
 void CatalogueWindow::importCsv(const QString &path)
@@ -360,9 +478,10 @@ void CatalogueWindow::importCsv(const QString &path)
     if (as == ImportAs::Cancel)
         return;
     model_->importRows(rows, as == ImportAs::Replace);
-    showMessage(warnings.isEmpty() ? QStringLiteral("Загружено вещей: %1").arg(rows.size())
-                                   : QStringLiteral("Загружено вещей: %1; предупреждения:\n").arg(rows.size()) +
-                                         warnings.mid(0, kShownFaults).join(u'\n'),
+    showMessage(warnings.isEmpty()
+                    ? QStringLiteral("Загружено вещей: %1").arg(rows.size())
+                    : QStringLiteral("Загружено вещей: %1; предупреждения:\n").arg(rows.size()) +
+                          warnings.mid(0, kShownFaults).join(u'\n') + moreWarnings(warnings.size() - kShownFaults),
                 false);
 }
 

@@ -3,10 +3,12 @@
 // "Каталог вещей": every item of the loaded table, filtered, sorted and
 // edited in place. Edits stay in the window until saved.
 
+#include "catalogue/FileIdentity.h"
 #include "shell/ItemModel.h"
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -24,9 +26,17 @@ class CatalogueWindow : public QWidget
 public:
     explicit CatalogueWindow(QWidget *parent = nullptr);
 
-    // Shows `rows`, read from `tablePath`; a table the user may not change
-    // on disk, or none at all (`why` says why), opens read-only.
-    void open(const ItemRows &rows, const QString &tablePath, const QString &why = {});
+    // The rows of the item table, the file they were read from, and what that
+    // file was when they were read (nothing when it could not be read).
+    struct LoadedTable {
+        ItemRows rows;
+        QString path;
+        std::optional<FileIdentity> identity;
+    };
+
+    // Shows the table's rows; a table the user may not change on disk, or
+    // none at all (`why` says why), opens read-only.
+    void open(const LoadedTable &table, const QString &why = {});
 
     ItemModel &model() { return *model_; }
 
@@ -37,9 +47,9 @@ public:
     enum class Unsaved { Save, Discard, Keep };
     std::function<Unsaved()> askUnsaved;
     // Reads the table file (the one opened, or the user's copy it was just
-    // saved as) into the catalogue, so the next pick uses it, and returns its
-    // rows; set by the catalogue's owner.
-    std::function<ItemRows(const QString &tablePath)> reload;
+    // saved as) into the catalogue, so the next pick uses it, and returns it;
+    // set by the catalogue's owner.
+    std::function<LoadedTable(const QString &tablePath)> reload;
     // Where a table the user may not write (the installed shared one) is
     // saved instead: the user's own copy. Empty: such a table opens read-only.
     QString userCopy;
@@ -48,10 +58,19 @@ public:
     // Whether imported rows replace every row or follow them.
     enum class ImportAs { Replace, Append, Cancel };
     std::function<ImportAs(int rows)> askImport;
+    // What to do when another program has changed the table file since it
+    // was read: write over it, write elsewhere, or nothing.
+    enum class Changed { Replace, SaveAs, Cancel };
+    std::function<Changed(const QString &path)> askChanged;
+    // The file "Сохранить как…" writes; empty on cancel.
+    std::function<QString()> chooseTable;
+    // How long a save waits for another program saving the same table.
+    int lockWaitMs = 3000;
 
     // "Сохранить": the window's rows become the table file (the old one kept
-    // as .bak) or the user's copy, then the catalogue reads it. Throws Error;
-    // nothing changes then.
+    // as .bak) or the user's copy, then the catalogue reads it; a file
+    // changed by another program since it was read is replaced only when
+    // askChanged says so. Throws Error; nothing changes then.
     void save();
     // "Экспорт CSV": the shown rows, in the order shown.
     void exportCsv(const QString &path);
@@ -75,6 +94,10 @@ private:
     void showCount();
     void showMessage(const QString &text, bool refused);
     QList<int> selectedRows() const;
+    // Writes the window's rows to `path`, keeping the file replaced as .bak.
+    std::vector<QString> writeTable(const QString &path);
+    void saveAs();
+    void showSaved(QString text, const std::vector<QString> &warnings);
 
     ItemModel *model_;
     QTableView *table_;
@@ -90,6 +113,7 @@ private:
     QList<QWidget *> saving_;  // what needs a writable table
     ItemRows rows_;
     QString tablePath_;
+    std::optional<FileIdentity> loadedFrom_;
 };
 
 } // namespace vestor

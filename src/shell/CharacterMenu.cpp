@@ -34,6 +34,9 @@ CharacterMenu::CharacterMenu(QWidget &window, std::function<PickInputs()> inputs
     connect(save, &QAction::triggered, this, [this] { runHandler([this] { saveCharacter(); }); });
     connect(remove, &QAction::triggered, this, [this] { runHandler([this] { deleteCharacter(); }); });
     connect(menu_, &QMenu::aboutToShow, this, [this, list, remove] {
+        // Another window may have saved or deleted characters meanwhile.
+        store().refresh();
+        reportProblem();
         fillCharacters(list);
         remove->setEnabled(!store().names().isEmpty());
     });
@@ -66,12 +69,17 @@ CharacterStore &CharacterMenu::store()
 {
     if (!store_) {
         store_ = std::make_unique<CharacterStore>(storePath);
-        const QString problem = store_->takeProblem();
-        // After the current event: the menu or the pick that asked goes on first.
-        if (!problem.isEmpty())
-            QTimer::singleShot(0, this, [problem] { showError(problem); });
+        reportProblem();
     }
     return *store_;
+}
+
+void CharacterMenu::reportProblem()
+{
+    const QString problem = store_->takeProblem();
+    // After the current event: the menu or the pick that asked goes on first.
+    if (!problem.isEmpty())
+        QTimer::singleShot(0, this, [problem] { showError(problem); });
 }
 
 void CharacterMenu::rememberLastPick()
@@ -90,6 +98,7 @@ void CharacterMenu::saveCharacter()
     const QString name = askName();
     if (name.isEmpty())
         return;
+    store().refresh();
     if (store().character(name) && !confirmReplace(name))
         return;
     store().save(name, inputs_());
@@ -97,6 +106,7 @@ void CharacterMenu::saveCharacter()
 
 void CharacterMenu::deleteCharacter()
 {
+    store().refresh();
     const QString name = chooseToDelete(store().names());
     if (!name.isEmpty())
         store().remove(name);

@@ -44,6 +44,8 @@ public:
     static const QString kLastPickName;
 
 private:
+    // Shows what the store found wrong with its file, once.
+    void reportProblem();
     void saveCharacter();
     void deleteCharacter();
     void fillCharacters(QMenu *submenu);

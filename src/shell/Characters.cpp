@@ -9,8 +9,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vestor {
 
@@ -24,6 +30,8 @@ const QString kLevel = QStringLiteral("level");
 const QString kMoney = QStringLiteral("money");
 const QString kHave = QStringLiteral("have");
 const QString kNeed = QStringLiteral("need");
+// Another window's change takes milliseconds; waiting longer means something is wrong.
+constexpr int kLockWaitMs = 5000;
 
 // A file that does not have the shape we write is damaged; `why` says where.
 struct Damage {
@@ -107,21 +115,55 @@ QString CharacterStore::defaultPath()
         .filePath(QStringLiteral("characters.json"));
 }
 
+void CharacterStore::refresh() { read(); }
+
+void CharacterStore::refuse(const QString &problem)
+{
+    blocked_ = true;
+    if (problem != std::exchange(lastProblem_, problem))
+        problem_ = problem;
+}
+
 void CharacterStore::read()
 {
-    QFile file(path_);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Unreadable is not damaged: leave it where it is, and do not write over it.
-        blocked_ = true;
-        problem_ = QStringLiteral("Не удалось прочитать файл персонажей %1: %2")
-                       .arg(QDir::toNativeSeparators(path_), file.errorString());
+    saved_.clear();
+    lastPick_.reset();
+    blocked_ = false;
+    const QString file = QDir::toNativeSeparators(path_);
+    // Without blocking: a FIFO under the name must not hang the window.
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        lastProblem_.clear();
         return;
     }
+    QFile in;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        // Unreadable is not damaged: leave it where it is, and do not write over it.
+        const QString reason = qt_error_string(errno);
+        if (fd >= 0 && !in.isOpen())
+            ::close(fd);
+        return refuse(QStringLiteral("Не удалось прочитать файл персонажей %1: %2").arg(file, reason));
+    }
+    if (!S_ISREG(st.st_mode))
+        return refuse(QStringLiteral("Файл персонажей %1 не обычный файл (канал, устройство или ссылка на них); он не "
+                                     "читается и не перезаписывается")
+                          .arg(file));
+    const QByteArray bytes = in.read(kMaxFileBytes + 1);
+    if (st.st_size > kMaxFileBytes || bytes.size() > kMaxFileBytes)
+        return refuse(QStringLiteral("Файл персонажей %1 больше %2 КБ: это не наш файл; он не читается и не "
+                                     "перезаписывается")
+                          .arg(file)
+                          .arg(kMaxFileBytes / 1024));
+    parse(bytes);
+    if (!blocked_)
+        lastProblem_.clear();
+}
+
+void CharacterStore::parse(const QByteArray &bytes)
+{
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    file.close();
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     try {
         if (error.error != QJsonParseError::NoError)
             throw Damage{error.errorString()};
@@ -152,10 +194,9 @@ void CharacterStore::setAside(const QString &reason)
             QStringLiteral("Файл персонажей %1 повреждён (%2). Он сохранён как %3, список персонажей начат заново")
                 .arg(file, reason, QDir::toNativeSeparators(bad));
     } else {
-        blocked_ = true;
-        problem_ = QStringLiteral("Файл персонажей %1 повреждён (%2) и не может быть переименован; персонажи не "
-                                  "будут сохраняться, пока он не исправлен или не удалён")
-                       .arg(file, reason);
+        refuse(QStringLiteral("Файл персонажей %1 повреждён (%2) и не может быть переименован; персонажи не "
+                              "будут сохраняться, пока он не исправлен или не удалён")
+                   .arg(file, reason));
     }
 }
 
@@ -182,7 +223,7 @@ void CharacterStore::save(const QString &name, const PickInputs &c)
     const QString key = name.trimmed();
     if (key.isEmpty())
         throw Error(QStringLiteral("У персонажа должно быть имя"));
-    changeSaved([&] {
+    change([&] {
         auto it = std::find_if(saved_.begin(), saved_.end(), [&](const auto &e) { return e.first == key; });
         if (it != saved_.end())
             it->second = c;
@@ -193,36 +234,45 @@ void CharacterStore::save(const QString &name, const PickInputs &c)
 
 void CharacterStore::remove(const QString &name)
 {
-    changeSaved([&] { std::erase_if(saved_, [&](const auto &e) { return e.first == name; }); });
-}
-
-void CharacterStore::changeSaved(const std::function<void()> &change)
-{
-    // What cannot be written is not kept either, so the menu shows the file.
-    auto before = saved_;
-    change();
-    try {
-        write();
-    } catch (...) {
-        saved_ = std::move(before);
-        throw;
-    }
+    change([&] { std::erase_if(saved_, [&](const auto &e) { return e.first == name; }); });
 }
 
 void CharacterStore::setLastPick(const PickInputs &c)
 {
-    lastPick_ = c;
     // A file that may not be written was reported when it was read; a pick
     // does not say so again.
-    if (!blocked_)
+    change([&] { lastPick_ = c; }, true);
+}
+
+void CharacterStore::change(const std::function<void()> &apply, bool quietWhenBlocked)
+{
+    const QString file = QDir::toNativeSeparators(path_);
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    QLockFile lock(path_ + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs))
+        throw Error(lock.error() == QLockFile::LockFailedError
+                        ? QStringLiteral("Файл персонажей %1 занят другой программой; попробуйте ещё раз").arg(file)
+                        : QStringLiteral("Не удалось сохранить персонажей в %1: нельзя создать %2")
+                              .arg(file, QDir::toNativeSeparators(lock.fileName())));
+    read();
+    if (blocked_) {
+        if (quietWhenBlocked)
+            return;
+        throw Error(QStringLiteral("Файл персонажей %1 повреждён или не читается; он не будет перезаписан").arg(file));
+    }
+    apply();
+    try {
         write();
+    } catch (...) {
+        // What could not be written is not kept either, so the menu shows the file.
+        read();
+        throw;
+    }
 }
 
 void CharacterStore::write() const
 {
     const QString file = QDir::toNativeSeparators(path_);
-    if (blocked_)
-        throw Error(QStringLiteral("Файл персонажей %1 повреждён или не читается; он не будет перезаписан").arg(file));
     QJsonArray list;
     for (const auto &[name, c] : saved_) {
         QJsonObject o = toJson(c);
@@ -233,7 +283,6 @@ void CharacterStore::write() const
     if (lastPick_)
         root.insert(kLastPick, toJson(*lastPick_));
 
-    QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(root).toJson()) < 0 || !out.commit())
         throw Error(QStringLiteral("Не удалось сохранить персонажей в %1: %2").arg(file, out.errorString()));

@@ -14,12 +14,23 @@
 
 namespace vestor {
 
+// The characters file is a small database with one rule: every change takes
+// a lock beside the file, reads it again, applies only that change and
+// writes it whole, atomically. So two windows (or two programs) saving in any
+// order keep each other's characters.
 class CharacterStore
 {
 public:
+    // A file bigger than this is no characters file of ours.
+    static constexpr qint64 kMaxFileBytes = 1 << 20;
+
     // Reads `path` if it exists. A damaged file is set aside beside it as
-    // .bad and the store starts empty; takeProblem() says so once.
+    // .bad and the store starts empty; a file that is not a regular file, or
+    // is too big, is left alone and never written. takeProblem() says so once.
     explicit CharacterStore(const QString &path);
+
+    // Reads the file again, for what other windows saved meanwhile.
+    void refresh();
 
     // characters.json in the application-data folder.
     static QString defaultPath();
@@ -29,8 +40,8 @@ public:
     std::optional<PickInputs> character(const QString &name) const;
     const std::optional<PickInputs> &lastPick() const { return lastPick_; }
 
-    // Each writes the whole file atomically; throws Error when it cannot
-    // (setLastPick keeps quiet about a damaged file it may not replace).
+    // Each changes the file as it stands now, under the lock; throws Error
+    // when it cannot (setLastPick keeps quiet about a file it may not replace).
     // Saving under a name already there replaces that character in place.
     void save(const QString &name, const PickInputs &c);
     void remove(const QString &name);
@@ -41,14 +52,18 @@ public:
 
 private:
     void read();
+    void parse(const QByteArray &bytes);
     void setAside(const QString &reason);
-    void changeSaved(const std::function<void()> &change);
+    void refuse(const QString &problem);
+    // Takes the lock, reads the file, applies `apply` and writes the file.
+    void change(const std::function<void()> &apply, bool quietWhenBlocked = false);
     void write() const;
 
     QString path_;
     std::vector<std::pair<QString, PickInputs>> saved_; // in the order first saved
     std::optional<PickInputs> lastPick_;
     QString problem_;
+    QString lastProblem_; // told once, not at every read
     // The damaged file could not be moved away: writing would destroy it.
     bool blocked_ = false;
 };

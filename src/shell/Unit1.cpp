@@ -275,6 +275,15 @@ void TForm1::ComboBox2Change()
     catalogue_->levelChanged(ui->ComboBox2->currentText());
 }
 
+namespace {
+
+vestor::CatalogueWindow::LoadedTable loadedTable(const vestor::Catalogue &catalogue)
+{
+    return {catalogue.rows(), catalogue.tablePath(), catalogue.fileIdentity()};
+}
+
+} // namespace
+
 void TForm1::CatalogueButtonClick()
 {
     if (!catalogueWindow_) {
@@ -285,7 +294,7 @@ void TForm1::CatalogueButtonClick()
         };
         catalogueWindow_->reload = [this](const QString &tablePath) {
             catalogue_->reloadFrom(QFileInfo(tablePath).absolutePath());
-            return catalogue_->rows();
+            return loadedTable(*catalogue_);
         };
     }
     if (!catalogueWindow_->isVisible()) {
@@ -294,7 +303,7 @@ void TForm1::CatalogueButtonClick()
         const bool shared = QDir(catalogue_->database().path()) == QDir(sharedDataDirectory(programFilePath()));
         catalogueWindow_->userCopy =
             shared ? QDir(userDataDirectory()).filePath(QFileInfo(tablePath).fileName()) : QString();
-        catalogueWindow_->open(catalogue_->rows(), tablePath,
+        catalogueWindow_->open(loadedTable(*catalogue_),
                                catalogue_->loaded() ? QString() : QStringLiteral("Таблица вещей не загружена"));
     }
     catalogueWindow_->show();

@@ -83,6 +83,66 @@ TEST_F(Dbf2Csv, Cp866TableWithBlanksFractionsAndQuotesComesBackExactly)
     EXPECT_EQ(throughThePipe(table), original);
 }
 
+// A table whose names a spreadsheet would run, or a terminal obey.
+testdbf::Item ring(const QString &name)
+{
+    testdbf::Item it;
+    it.type = QStringLiteral("ring");
+    it.name = name;
+    return it;
+}
+
+fs::path hostileNames(const fs::path &io, bool controls = false)
+{
+    std::vector<testdbf::Item> items;
+    for (const char *name : {"=HYPERLINK(\"http://x\",\"y\")", "+1+1", "-5", "@SUM(A1)", "'=x"})
+        items.push_back(ring(QString::fromUtf8(name)));
+    if (controls) // csv2dbf refuses these; only a foreign table holds them
+        items.push_back(ring(QStringLiteral("A\x1b]0;pwned\x07"
+                                            "B")));
+    const fs::path table = io / "Hostile.DBF";
+    writeFile(table, testdbf::bytes(testdbf::itemTable(items)).toStdString());
+    return table;
+}
+
+TEST_F(Dbf2Csv, FormulaNamesReachTheCsvQuotedAndComeBackExactly)
+{
+    const fs::path table = hostileNames(io());
+    const RunResult safe = shell(commandLine(kDbf2Csv, {table.string()}));
+    ASSERT_EQ(safe.status, 0) << safe.err;
+    for (const char *cell : {"\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"", "'+1+1", "'-5", "'@SUM(A1)", "''=x"})
+        EXPECT_NE(safe.out.find(std::string("ring,") + cell + ","), std::string::npos) << cell << "\n" << safe.out;
+    const RunResult raw = shell(commandLine(kDbf2Csv, {"--raw", table.string()}));
+    EXPECT_NE(raw.out.find("ring,+1+1,"), std::string::npos) << raw.out;
+    const auto original = records(table);
+    ASSERT_EQ(original.size(), 5u);
+    EXPECT_EQ(original[0].text(vestor::kNameColumn), QStringLiteral("=HYPERLINK(\"http://x\",\"y\")"));
+    EXPECT_EQ(throughThePipe(table), original);
+}
+
+TEST_F(Dbf2Csv, ATerminalSeesControlCharactersEscapedAPipeTheExactBytes)
+{
+    const fs::path table = hostileNames(io(), true);
+    EXPECT_NE(shell(commandLine(kDbf2Csv, {table.string()})).out.find("A\x1b]0;pwned\x07"), std::string::npos);
+    // script(1) gives dbf2csv a terminal as its standard output.
+    const RunResult r = shell("script -qec \"" + commandLine(kDbf2Csv, {table.string()}) + "\" /dev/null");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("A\\x1b]0;pwned\\x07B"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+}
+
+TEST_F(Dbf2Csv, ForceReplacesAReadOnlyOutput)
+{
+    const fs::path table = hostileNames(io()), out = io() / "out.csv";
+    writeFile(out, "old");
+    fs::permissions(out, fs::perms::owner_read);
+    const RunResult r = shell(commandLine(kDbf2Csv, {"--force", table.string(), out.string()}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(out).rfind(header(), 0), 0u);
+    EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read);
+}
+
 struct Fault {
     const char *label;
     std::function<std::vector<std::string>(const fs::path &io)> args;
@@ -123,6 +183,39 @@ const Fault kFaults[] = {
          return std::vector<std::string>{shippedTable(io).string(), io.string()};
      },
      "not a regular file"},
+    {"OutputIsTheTablesBackup",
+     [](const fs::path &io) {
+         const fs::path table = shippedTable(io);
+         fs::copy_file(table, io / "Subjects.DBF.bak");
+         return std::vector<std::string>{table.string(), (io / "Subjects.DBF.bak").string()};
+     },
+     "Subjects.DBF.bak: is the backup of the table being read"},
+    {"OutputIsAnotherTable",
+     [](const fs::path &io) {
+         const fs::path table = shippedTable(io);
+         fs::copy_file(table, io / "Other.dat");
+         return std::vector<std::string>{table.string(), (io / "Other.dat").string()};
+     },
+     "Other.dat: is a dBase table"},
+    {"OutputIsReadOnly",
+     [](const fs::path &io) {
+         writeFile(io / "out.csv", "kept");
+         fs::permissions(io / "out.csv", fs::perms::owner_read);
+         return std::vector<std::string>{shippedTable(io).string(), (io / "out.csv").string()};
+     },
+     "out.csv: read-only"},
+    {"OutputIsADanglingLink",
+     [](const fs::path &io) {
+         fs::create_symlink(io / "gone.csv", io / "out.csv");
+         return std::vector<std::string>{shippedTable(io).string(), (io / "out.csv").string()};
+     },
+     "out.csv: a link to a file that does not exist"},
+    {"OutputIsALinkLoop",
+     [](const fs::path &io) {
+         fs::create_symlink(io / "out.csv", io / "out.csv");
+         return std::vector<std::string>{shippedTable(io).string(), (io / "out.csv").string()};
+     },
+     "out.csv: a loop of symbolic links"},
     {"HelpOnAFullDisk", [](const fs::path &) { return std::vector<std::string>{"--help"}; }, "No space left on device",
      "> /dev/full"},
 };
@@ -130,12 +223,17 @@ const Fault kFaults[] = {
 class Dbf2CsvFault : public ToolTest, public ::testing::WithParamInterface<Fault>
 {};
 
-TEST_P(Dbf2CsvFault, ExitsOneWithTheReason)
+TEST_P(Dbf2CsvFault, ExitsOneWithTheReasonAndKeepsWhatWasThere)
 {
     const Fault &f = GetParam();
-    const RunResult r = shell(commandLine(kDbf2Csv, f.args(io())), f.stdoutTo);
+    const std::vector<std::string> args = f.args(io());
+    const std::string before = args.size() > 1 ? readFile(args[1]) : std::string();
+    const RunResult r = shell(commandLine(kDbf2Csv, args), f.stdoutTo);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(f.message), std::string::npos) << "stderr was: " << r.err;
+    if (args.size() > 1) {
+        EXPECT_EQ(readFile(args[1]), before);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Dbf2CsvFault, ::testing::ValuesIn(kFaults),

@@ -6,6 +6,7 @@
 #include "catalogue/ItemRecord.h"
 #include "catalogue/ItemRows.h"
 
+#include <algorithm>
 #include <functional>
 
 #include <sys/stat.h>
@@ -185,6 +186,44 @@ const Hostile kHostile[] = {
      },
      0, "in.csv:3: TYPE: \" ring\" is not a type any slot takes",
      [](const fs::path &io) { EXPECT_EQ(loadedNames(io / "Out.DBF").size(), 3u); }},
+    {"ReadOnlyOutputIsKept",
+     [](const fs::path &io) {
+         writeFile(io / "Out.DBF", kPrevious);
+         fs::permissions(io / "Out.DBF", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         return convert(io, good(), (io / "Out.DBF").string());
+     },
+     1, "Out.DBF: read-only", keepsPrevious},
+    {"ReadOnlyOutputReplacedWithForce",
+     [](const fs::path &io) {
+         writeFile(io / "Out.DBF", kPrevious);
+         fs::permissions(io / "Out.DBF", fs::perms::owner_read);
+         writeFile(io / "in.csv", good());
+         return commandLine(kTool, {"--force", (io / "in.csv").string(), (io / "Out.DBF").string()});
+     },
+     0, "",
+     [](const fs::path &io) {
+         EXPECT_EQ(loadedNames(io / "Out.DBF").size(), 1u);
+         EXPECT_EQ(fs::status(io / "Out.DBF").permissions(), fs::perms::owner_read) << "keeps its mode";
+     }},
+    {"OutputIsADanglingLink",
+     [](const fs::path &io) {
+         fs::create_symlink(io / "Gone.DBF", io / "Out.DBF");
+         return convert(io, good(), (io / "Out.DBF").string());
+     },
+     1, "Out.DBF: a link to a file that does not exist"},
+    {"OutputIsALinkLoop",
+     [](const fs::path &io) {
+         fs::create_symlink(io / "Other.DBF", io / "Out.DBF");
+         fs::create_symlink(io / "Out.DBF", io / "Other.DBF");
+         return convert(io, good(), (io / "Out.DBF").string());
+     },
+     1, "Out.DBF: a loop of symbolic links"},
+    {"BlankNamesAreRefusedByLine",
+     [](const fs::path &io) {
+         return convert(io, header() + "\n" + row() + "\n" + row({{"NAME", "\"   \""}}) + "\n",
+                        (io / "Out.DBF").string());
+     },
+     1, "in.csv:3: NAME: blank", [](const fs::path &io) { EXPECT_FALSE(fs::exists(io / "Out.DBF")); }},
     {"TrailingBlankLines", [](const fs::path &io) { return convert(io, good() + "\n\r\n", (io / "Out.DBF").string()); },
      0, "", [](const fs::path &io) { EXPECT_EQ(loadedNames(io / "Out.DBF").size(), 1u); }},
     {"NameAtTheLengthLimit",
@@ -214,5 +253,29 @@ TEST_P(Csv2DbfHostile, EndsAsItShould)
 
 INSTANTIATE_TEST_SUITE_P(Cases, Csv2DbfHostile, ::testing::ValuesIn(kHostile),
                          [](const auto &info) { return std::string(info.param.label); });
+
+class Csv2DbfWarnings : public ToolTest
+{};
+
+TEST_F(Csv2DbfWarnings, TheFirstTwentyAreShownThenHowManyMore)
+{
+    for (const int rows : {20, 21, 1000}) {
+        std::string csv = header() + "\n";
+        for (int i = 0; i < rows; ++i)
+            csv += row({{"TYPE", "RING"}}) + "\n";
+        const RunResult r = shell(convert(io(), csv, (io() / "Out.DBF").string()));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(loadedNames(io() / "Out.DBF").size(), std::size_t(rows)) << "stored all the same";
+        const auto lines = std::count(r.err.begin(), r.err.end(), '\n');
+        const std::string more = "in.csv: and " + std::to_string(rows - 20) + " more warning";
+        if (rows == 20) {
+            EXPECT_EQ(lines, 20) << r.err;
+            EXPECT_EQ(r.err.find(" more warning"), std::string::npos);
+        } else {
+            EXPECT_EQ(lines, 21) << r.err;
+            EXPECT_NE(r.err.find(more + (rows == 21 ? "\n" : "s\n")), std::string::npos) << r.err;
+        }
+    }
+}
 
 } // namespace

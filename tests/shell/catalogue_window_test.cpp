@@ -2,6 +2,7 @@
 // filters), editing with checks and undo, and the window on the main window.
 #include "Fixture.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/DbfLoader.h"
 #include "catalogue/ItemCsv.h"
 #include "engine/Stats.h"
 #include "shell/CatalogueWindow.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLockFile>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -490,7 +492,8 @@ TEST(CatalogueWindow, ASharedTableItMayNotWriteIsSavedAsTheUsersCopyWhichThePick
     QTemporaryDir home;
     auto *cat = w.open();
     cat->userCopy = QDir(home.path()).filePath(QStringLiteral("vestor/Data/Subjects.DBF"));
-    cat->open(w.window->catalogue().rows(), w.dir.table());
+    const vestor::Catalogue &loaded = w.window->catalogue();
+    cat->open({loaded.rows(), loaded.tablePath(), loaded.fileIdentity()});
 
     EXPECT_FALSE(cat->windowTitle().contains(QStringLiteral("только чтение")));
     EXPECT_TRUE(child<QLabel>(*cat, QStringLiteral("ReadOnlyLabel"))->text().contains(QStringLiteral("ваша копия")));
@@ -540,9 +543,11 @@ TEST(CatalogueCsv, ExportedRowsImportAsTheSameRows)
     ASSERT_TRUE(m.setData(m.index(0, col("NAME")), QStringLiteral("Кольцо, \"кавычки\"")));
     ASSERT_TRUE(m.setData(m.index(0, col("PRICE")), QStringLiteral("")));
     ASSERT_TRUE(m.setData(m.index(2, col("PRICE")), QStringLiteral("-0.25")));
+    ASSERT_TRUE(m.setData(m.index(3, col("NAME")), QStringLiteral("=1+1")));
     const auto all = m.fileRows();
     const QString csv = w.dir.root.filePath(QStringLiteral("all.csv"));
     cat->exportCsv(csv);
+    EXPECT_TRUE(bytesOf(csv).contains(",'=1+1,")) << "a spreadsheet shows it, not runs it";
 
     cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Replace; };
     cat->importCsv(csv);
@@ -571,6 +576,7 @@ TEST(CatalogueCsv, AFaultyFileImportsNothingAndNamesEachFaultByLine)
     text += "ring,Хорошее,5,No,1" + QByteArray(",0").repeated(22) + '\n';
     text += "ring,Плохое,5.555,No,1" + QByteArray(",0").repeated(22) + '\n';
     text += "ring,,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+    text += "ring,   ,5,No,1" + QByteArray(",0").repeated(22) + '\n';
     testdbf::writeFile(csv, text);
     int asked = 0;
     cat->askImport = [&](int) {
@@ -580,9 +586,149 @@ TEST(CatalogueCsv, AFaultyFileImportsNothingAndNamesEachFaultByLine)
     const QString message = testdbf::errorOf([&] { cat->importCsv(csv); });
     EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:3: PRICE"))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:4: NAME"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("bad.csv:5: NAME: blank"))) << message.toStdString();
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(cat->model().totalCount(), 5);
     EXPECT_FALSE(cat->model().modified());
+}
+
+TEST(CatalogueCsv, ImportWarningsShowTheFirstTwentyThenHowManyMore)
+{
+    Window w;
+    auto *cat = w.open();
+    cat->askImport = [](int) { return vestor::CatalogueWindow::ImportAs::Append; };
+    const QString csv = w.dir.root.filePath(QStringLiteral("rings.csv"));
+    const std::pair<int, QString> cases[] = {
+        {20, {}},
+        {21, QStringLiteral("и ещё 1 предупреждение")},
+        {23, QStringLiteral("и ещё 3 предупреждения")},
+        {45, QStringLiteral("и ещё 25 предупреждений")},
+    };
+    for (const auto &[rows, more] : cases) {
+        QByteArray text = vestor::itemCsvHeader() + '\n';
+        for (int i = 0; i < rows; ++i)
+            text += "RING,Кольцо,5,No,1" + QByteArray(",0").repeated(22) + '\n';
+        testdbf::writeFile(csv, text);
+        cat->importCsv(csv);
+        const QString shown = child<QLabel>(*cat, QStringLiteral("MessageLabel"))->text();
+        EXPECT_EQ(shown.count(QStringLiteral("TYPE: \"RING\"")), 20) << rows;
+        if (more.isEmpty())
+            EXPECT_FALSE(shown.contains(QStringLiteral("и ещё"))) << shown.toStdString();
+        else
+            EXPECT_TRUE(shown.endsWith(more)) << shown.toStdString();
+    }
+}
+
+TEST(CatalogueCsv, AnExportNeverGoesOverATable)
+{
+    Window w;
+    auto *cat = w.open();
+    cat->model().addRow();
+    child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click(); // leaves Subjects.DBF.bak
+    const QString other = w.dir.root.filePath(QStringLiteral("Other.DBF"));
+    QFile::copy(w.dir.table(), other);
+    const std::pair<QString, QString> cases[] = {
+        {w.dir.table(), QStringLiteral("таблица вещей программы")},
+        {w.dir.table() + QStringLiteral(".bak"), QStringLiteral("резервная копия таблицы вещей")},
+        {other, QStringLiteral("таблица dBase")},
+    };
+    for (const auto &[path, why] : cases) {
+        const QByteArray before = bytesOf(path);
+        ASSERT_FALSE(before.isEmpty()) << path.toStdString();
+        const QString message = testdbf::errorOf([&] { cat->exportCsv(path); });
+        EXPECT_TRUE(message.contains(QFileInfo(path).fileName()) && message.contains(why)) << message.toStdString();
+        EXPECT_EQ(bytesOf(path), before);
+    }
+}
+
+// ---- another program writes the table meanwhile ----
+
+using Changed = vestor::CatalogueWindow::Changed;
+
+TEST(CatalogueSave, ATableRewrittenUnderTheWindowIsReplacedOnlyWhenTheUserSaysSo)
+{
+    struct Case {
+        Changed answer;
+        bool tableIsOurs; // else the other program's table stays
+        bool copyIsOurs;  // "Сохранить как…" wrote Copy.DBF
+    };
+    for (const Case c : {Case{Changed::Cancel, false, false}, Case{Changed::Replace, true, false},
+                         Case{Changed::SaveAs, false, true}}) {
+        SCOPED_TRACE(int(c.answer));
+        Window w;
+        auto *cat = w.open();
+        ASSERT_TRUE(cat->model().setData(cat->model().index(0, col("NAME")), QStringLiteral("Наше кольцо")));
+        // Rewritten in place: the same file, the same size.
+        auto other = table();
+        other[0].name = QStringLiteral("Чужое кольцо");
+        w.dir.write(other);
+        const QByteArray theirs = bytesOf(w.dir.table());
+        int asked = 0;
+        cat->askChanged = [&](const QString &) {
+            ++asked;
+            return c.answer;
+        };
+        const QString copy = w.dir.root.filePath(QStringLiteral("Copy.DBF"));
+        cat->chooseTable = [&] { return copy; };
+        child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+
+        EXPECT_EQ(asked, 1);
+        const auto names = [](const QString &table) {
+            return loadedNames(vestor::ItemRows(vestor::loadDbfTable(table, vestor::kItemColumns)));
+        };
+        EXPECT_EQ(names(w.dir.table()).contains(QStringLiteral("Наше кольцо")), c.tableIsOurs);
+        if (c.tableIsOurs)
+            EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), theirs) << "their table is kept";
+        else
+            EXPECT_EQ(bytesOf(w.dir.table()), theirs);
+        EXPECT_EQ(QFileInfo::exists(copy) && names(copy).contains(QStringLiteral("Наше кольцо")), c.copyIsOurs);
+        EXPECT_EQ(cat->model().modified(), c.answer == Changed::Cancel);
+        if (c.answer == Changed::Replace) {
+            // The file is ours now: the next save asks nothing.
+            ASSERT_TRUE(cat->model().setData(cat->model().index(1, col("NAME")), QStringLiteral("Ещё")));
+            child<QPushButton>(*cat, QStringLiteral("SaveTable"))->click();
+            EXPECT_EQ(asked, 1);
+            EXPECT_TRUE(names(w.dir.table()).contains(QStringLiteral("Ещё")));
+        }
+    }
+}
+
+TEST(CatalogueSave, TwoWindowsOnOneTableTakeTurnsAndNeitherLosesTheOther)
+{
+    shelltest::ErrorBoxCatch box;
+    Window w;
+    auto *first = w.open();
+    const vestor::Catalogue &loaded = w.window->catalogue();
+    // A second program's window, opened on the same file at the same time.
+    vestor::CatalogueWindow second;
+    second.open({loaded.rows(), loaded.tablePath(), loaded.fileIdentity()});
+    int asked = 0;
+    second.askChanged = [&](const QString &) {
+        ++asked;
+        return Changed::Replace;
+    };
+    second.lockWaitMs = 100;
+
+    ASSERT_TRUE(first->model().setData(first->model().index(0, col("NAME")), QStringLiteral("Из первого")));
+    child<QPushButton>(*first, QStringLiteral("SaveTable"))->click();
+    const QByteArray firstSaved = bytesOf(w.dir.table());
+    ASSERT_TRUE(second.model().setData(second.model().index(1, col("NAME")), QStringLiteral("Из второго")));
+    {
+        // While another program holds the table for its own save, this one waits, then says so.
+        QLockFile busy(w.dir.table() + QStringLiteral(".lock"));
+        ASSERT_TRUE(busy.tryLock(0));
+        child<QPushButton>(second, QStringLiteral("SaveTable"))->click();
+        ASSERT_EQ(box.texts.size(), 1);
+        EXPECT_TRUE(box.texts[0].contains(QStringLiteral("сейчас сохраняет другая программа")))
+            << box.texts[0].toStdString();
+        EXPECT_EQ(bytesOf(w.dir.table()), firstSaved);
+        EXPECT_EQ(asked, 0);
+    }
+    child<QPushButton>(second, QStringLiteral("SaveTable"))->click();
+    EXPECT_EQ(asked, 1) << "the first window's save changed the file under the second";
+    EXPECT_EQ(bytesOf(w.dir.table() + QStringLiteral(".bak")), firstSaved) << "the first window's table is kept";
+    EXPECT_TRUE(loadedNames(vestor::ItemRows(vestor::loadDbfTable(w.dir.table(), vestor::kItemColumns)))
+                    .contains(QStringLiteral("Из второго")));
 }
 
 } // namespace

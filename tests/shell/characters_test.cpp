@@ -6,8 +6,15 @@
 #include "shell/CharacterMenu.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QProcess>
 #include <QtTest/QTest>
+
+#include <functional>
+#include <memory>
+
+#include <sys/stat.h>
 
 using shelltest::child;
 using vestor::CharacterStore;
@@ -125,6 +132,123 @@ TEST(CharacterStore, AFailedWriteSaysSoAndChangesNothing)
     EXPECT_THROW(store.save(QStringLiteral("Торин"), dwarf()), vestor::Error);
     EXPECT_TRUE(store.names().isEmpty());
     EXPECT_THROW(store.setLastPick(dwarf()), vestor::Error);
+}
+
+// ---- two windows, other programs, hostile files ----
+
+TEST(CharacterStore, TwoStoresOnOneFileKeepEveryChangeOfBoth)
+{
+    StoreDir d;
+    CharacterStore a(d.path()), b(d.path()); // both read the file before either wrote
+    struct Step {
+        CharacterStore *store;
+        enum { Save, Remove, Pick } op;
+        const char *name;
+        QStringList after; // the names the file holds then
+    };
+    const Step steps[] = {
+        {&a, Step::Save, "Alice", {"Alice"}},          {&b, Step::Pick, "", {"Alice"}},
+        {&b, Step::Save, "Bob", {"Alice", "Bob"}},     {&a, Step::Save, "Carol", {"Alice", "Bob", "Carol"}},
+        {&b, Step::Remove, "Alice", {"Bob", "Carol"}}, {&a, Step::Pick, "", {"Bob", "Carol"}},
+        {&a, Step::Save, "Bob", {"Bob", "Carol"}},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(std::string(s.name) + " by " + (s.store == &a ? "a" : "b"));
+        if (s.op == Step::Save)
+            s.store->save(QString::fromUtf8(s.name), dwarf());
+        else if (s.op == Step::Remove)
+            s.store->remove(QString::fromUtf8(s.name));
+        else
+            s.store->setLastPick(dwarf());
+        EXPECT_EQ(CharacterStore(d.path()).names(), s.after);
+        EXPECT_EQ(s.store->names(), s.after) << "the one that changed it sees the file";
+    }
+    a.refresh();
+    EXPECT_EQ(a.names(), QStringList({"Bob", "Carol"}));
+    EXPECT_EQ(a.lastPick(), dwarf());
+}
+
+TEST(CharacterStore, FilesThatAreNotOursAreRefusedAtOnceAndLeftAlone)
+{
+    struct Case {
+        const char *label;
+        std::function<void(const QString &path)> make;
+        const char *says;
+    };
+    const Case cases[] = {
+        {"Fifo", [](const QString &p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0600), 0); },
+         "не обычный файл"},
+        {"LinkToDevZero", [](const QString &p) { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p)); },
+         "не обычный файл"},
+        {"TwoMegabytes",
+         [](const QString &p) { testdbf::writeFile(p, QByteArray(2 * CharacterStore::kMaxFileBytes, ' ')); }, "больше"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        StoreDir d;
+        QDir().mkpath(QFileInfo(d.path()).absolutePath());
+        c.make(d.path());
+        const QFileInfo before(d.path());
+        QElapsedTimer clock;
+        clock.start();
+        CharacterStore store(d.path());
+        EXPECT_LT(clock.elapsed(), 1000);
+        const QString problem = store.takeProblem();
+        EXPECT_TRUE(problem.contains(QString::fromUtf8(c.says))) << problem.toStdString();
+        EXPECT_TRUE(store.names().isEmpty());
+        EXPECT_THROW(store.save(QStringLiteral("Торин"), dwarf()), vestor::Error);
+        EXPECT_NO_THROW(store.setLastPick(dwarf())) << "a pick goes on";
+        store.refresh();
+        EXPECT_TRUE(store.takeProblem().isEmpty()) << "told once";
+        EXPECT_LT(clock.elapsed(), 1000);
+        const QFileInfo after(d.path());
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_FALSE(QFileInfo::exists(d.path() + QStringLiteral(".bad")));
+    }
+}
+
+// Run as a second process by the stress test below: saves COUNT characters
+// named PREFIX0, PREFIX1, ... into the file named in the environment.
+TEST(CharacterStoreWorker, SavesWhatTheEnvironmentSays)
+{
+    const QStringList job = qEnvironmentVariable("VESTOR_CHARACTERS_WORKER").split(u'|');
+    if (job.size() != 3)
+        GTEST_SKIP() << "only run by CharacterStore.TwoProcessesInterleavingChangesLoseNone";
+    CharacterStore store(job[0]);
+    for (int i = 0; i < job[2].toInt(); ++i) {
+        store.save(job[1] + QString::number(i), dwarf());
+        if (i % 10 == 9) // some go again, as a player deleting and saving would
+            store.remove(job[1] + QString::number(i - 1));
+        if (i % 10 == 9)
+            store.save(job[1] + QString::number(i - 1), dwarf());
+    }
+}
+
+TEST(CharacterStore, TwoProcessesInterleavingChangesLoseNone)
+{
+    StoreDir d;
+    constexpr int kEach = 100;
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (const char *prefix : {"first-", "second-"}) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESTOR_CHARACTERS_WORKER"),
+                   QStringLiteral("%1|%2|%3").arg(d.path(), QLatin1String(prefix)).arg(kEach));
+        p->setProcessEnvironment(env);
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--gtest_filter=CharacterStoreWorker.SavesWhatTheEnvironmentSays")});
+        workers.push_back(std::move(p));
+    }
+    for (auto &p : workers) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardOutput().toStdString();
+    }
+    const QStringList names = CharacterStore(d.path()).names();
+    EXPECT_EQ(names.size(), 2 * kEach);
+    for (const char *prefix : {"first-", "second-"})
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_TRUE(names.contains(QLatin1String(prefix) + QString::number(i))) << prefix << i;
 }
 
 // ---- the menu on the main window ----

@@ -31,24 +31,44 @@ int usageError(const QString &tool, const QString &message)
     return kUsage;
 }
 
-std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
-                                             qsizetype least, qsizetype most, const QString &expected)
+std::variant<ToolArguments, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                               qsizetype least, qsizetype most, const QString &expected,
+                                               const QStringList &flags)
 {
     QCommandLineParser parser;
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOption(helpOption);
     parser.addOption(versionOption);
+    for (const QString &flag : flags)
+        parser.addOption(QCommandLineOption(flag));
     if (!parser.parse(args))
         return usageError(tool, parser.errorText());
     if (parser.isSet(helpOption))
         return printToStdout(tool, help);
     if (parser.isSet(versionOption))
         return printToStdout(tool, tool.toUtf8() + " (Vestor) " VESTOR_VERSION "\n");
-    const QStringList files = parser.positionalArguments();
-    if (files.size() < least || files.size() > most)
+    ToolArguments parsed;
+    parsed.files = parser.positionalArguments();
+    if (parsed.files.size() < least || parsed.files.size() > most)
         return usageError(tool, expected);
-    return files;
+    for (const QString &flag : flags)
+        if (parser.isSet(flag))
+            parsed.flags << flag;
+    return parsed;
+}
+
+void WarningPrinter::print(const QString &warning)
+{
+    if (++count_ <= kShown)
+        printError(warning);
+}
+
+void WarningPrinter::finish(const QString &name) const
+{
+    const qint64 more = count_ - kShown;
+    if (more > 0)
+        printError(QStringLiteral("%1: and %2 more %3").arg(name).arg(more).arg(more == 1 ? "warning" : "warnings"));
 }
 
 int printToStdout(const QString &tool, const QByteArray &text)

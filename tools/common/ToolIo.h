@@ -22,11 +22,34 @@ void printError(const QString &message);
 // "TOOL: message" and the hint to --help on stderr; returns kUsage.
 int usageError(const QString &tool, const QString &message);
 
-// Parses a tool's command line: --help, --version and between `least` and `most` file
-// names. Returns the names, or the exit status when the run ends here (the
-// help or version printed, or a usage error told with `expected`).
-std::variant<QStringList, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
-                                             qsizetype least, qsizetype most, const QString &expected);
+// A tool's file names and the switches given among `flags` ("force").
+struct ToolArguments {
+    QStringList files;
+    QStringList flags;
+    bool isSet(const QString &flag) const { return flags.contains(flag); }
+};
+
+// Parses a tool's command line: --help, --version, the switches named in
+// `flags` and between `least` and `most` file names. Returns them, or the
+// exit status when the run ends here (the help or version printed, or a
+// usage error told with `expected`).
+std::variant<ToolArguments, int> fileArguments(const QString &tool, const QStringList &args, const QByteArray &help,
+                                               qsizetype least, qsizetype most, const QString &expected,
+                                               const QStringList &flags = {});
+
+// Counts warnings and shows the first kShown on stderr; finish() tells how
+// many more there were, so a big file's warnings do not flood the terminal.
+class WarningPrinter
+{
+public:
+    static constexpr int kShown = 20;
+    void print(const QString &warning);
+    // "NAME: and 3 more warnings", when there were more than kShown.
+    void finish(const QString &name) const;
+
+private:
+    qint64 count_ = 0;
+};
 
 // Writes `text` to stdout and flushes it; a failure (a full disk, a closed
 // stdout) is reported on stderr and gives kFailed.

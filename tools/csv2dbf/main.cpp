@@ -15,11 +15,12 @@ using namespace vestor;
 namespace {
 
 const QString kTool = QStringLiteral("csv2dbf");
+const QString kForce = QStringLiteral("force");
 constexpr int kMaxReportedErrors = 50;
 
 QByteArray helpText()
 {
-    return "Usage: csv2dbf [--help | --version] INPUT.csv OUTPUT.DBF\n"
+    return "Usage: csv2dbf [--help | --version] [--force] INPUT.csv OUTPUT.DBF\n"
            "\n"
            "Converts the item catalogue from CSV to a dBase III table. INPUT '-' reads\n"
            "standard input.\n"
@@ -30,20 +31,25 @@ QByteArray helpText()
            itemCsvHeader() +
            "\n"
            "Every following line is one item with all 27 cells.\n"
-           "  TYPE, NAME, RACE   text, non-empty, must exist in Windows-1251 and take\n"
-           "                     at most 50 bytes there\n"
+           "  TYPE, NAME, RACE   text, not empty nor only spaces, must exist in\n"
+           "                     Windows-1251 and take at most 50 bytes there; one '\n"
+           "                     before = + - @ TAB or CR (as dbf2csv writes it for\n"
+           "                     spreadsheets) is taken off\n"
            "  all other columns  numbers: optional sign, digits, optional '.' and up\n"
            "                     to 2 fraction digits (e.g. 12, -5, 0.5); an empty\n"
            "                     cell is a blank field\n"
            "A TYPE no slot takes or a RACE that is no race's code is stored but\n"
-           "warned about (INPUT:LINE: ...): no pick will ever choose that item.\n"
+           "warned about (INPUT:LINE: ...): no pick will ever choose that item. The\n"
+           "first 20 warnings are shown, then how many more there were.\n"
            "\n"
            "Output: character fields of width 50, numeric fields N(12,2), language\n"
            "driver 0xC9 (Windows-1251). The table is replaced only when the whole\n"
            "input is valid, all at once; a NAME.cpg beside it (any letter case) is\n"
            "removed, since it would override the code page. OUTPUT must be a regular\n"
-           "file (or a link to one) and not the input.\n"
+           "file (or a link to one) and not the input. A read-only OUTPUT is kept\n"
+           "unless --force is given.\n"
            "\n"
+           "  --force        replace OUTPUT even when it is read-only\n"
            "  -h, --help     show this help and exit\n"
            "  --version      show the version and exit\n"
            "\n"
@@ -76,12 +82,12 @@ void openInput(QFile &file, const QString &path)
 
 // Checks every row and writes the good ones while none was bad; true when
 // every row was good.
-bool copyRows(ItemCsvReader &reader, ItemTableWriter &writer, const QString &inputName)
+bool copyRows(ItemCsvReader &reader, ItemTableWriter &writer, const QString &inputName, tool::WarningPrinter &warnings)
 {
     int errors = 0;
     while (auto row = reader.next()) {
         for (const QString &warning : row->warnings)
-            tool::printError(warning);
+            warnings.print(warning);
         std::vector<QString> problems = std::move(row->problems);
         if (problems.empty() && errors == 0)
             for (const QString &p : writer.write(row->record))
@@ -97,26 +103,32 @@ bool copyRows(ItemCsvReader &reader, ItemTableWriter &writer, const QString &inp
     return errors == 0;
 }
 
-int convert(const QString &input, const QString &output)
+int convert(const QString &input, const QString &output, bool force)
 {
     QFile in;
     openInput(in, input);
     refuseSameFile(in, output);
     const QString inputName = input == tool::kStandardStream ? QStringLiteral("stdin") : input;
     ItemCsvReader reader(in, inputName);
-    const bool saved =
-        saveItemTable(output, [&](ItemTableWriter &writer) { return copyRows(reader, writer, inputName); });
+    tool::WarningPrinter warnings;
+    const SaveResult saved =
+        saveItemTable(output, [&](ItemTableWriter &writer) { return copyRows(reader, writer, inputName, warnings); },
+                      {.replaceReadOnly = force});
+    warnings.finish(inputName);
+    // The table is in place; what failed after that is told, not failed.
+    for (const QString &w : saved.warnings)
+        tool::printError(QStringLiteral("warning: ") + w);
     return saved ? tool::kDone : tool::kFailed;
 }
 
 int run(const QStringList &args)
 {
-    const auto files =
-        tool::fileArguments(kTool, args, helpText(), 2, 2, QStringLiteral("expected INPUT.csv and OUTPUT.DBF"));
-    if (const int *exit = std::get_if<int>(&files))
+    const auto parsed = tool::fileArguments(kTool, args, helpText(), 2, 2,
+                                            QStringLiteral("expected INPUT.csv and OUTPUT.DBF"), {kForce});
+    if (const int *exit = std::get_if<int>(&parsed))
         return *exit;
-    const auto &names = std::get<QStringList>(files);
-    return convert(names[0], names[1]);
+    const auto &given = std::get<tool::ToolArguments>(parsed);
+    return convert(given.files[0], given.files[1], given.isSet(kForce));
 }
 
 } // namespace
